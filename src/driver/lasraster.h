@@ -93,8 +93,8 @@ public:
   // Value range: a starting pair set by the cell type, widened by the add
   // operations while range tracking is on.
   void set_range_tracking(bool on) { track_range = on; }
-  int32_t get_value_min() const { return value_min; }
-  int32_t get_value_max() const { return value_max; }
+  int64_t get_value_min() const { return value_min; }
+  int64_t get_value_max() const { return value_max; }
   // Number of times a saturating counter was already full.
   uint64_t get_overflow() const { return overflow; }
 
@@ -112,45 +112,79 @@ public:
   std::vector<std::string> get_temp_file_names() const;
 
 private:
-  enum class Op : uint8_t;
+  enum class Family : uint8_t {
+    counter, pair, statistic, xyz_random, return_type, rgb, occupancy, variety, value, mean_xyz
+  };
+  // Point field a statistic is taken of.
+  enum class Source : uint8_t {
+    z, intensity, scan_angle, scan_angle_abs, user_data, point_source, gps_time, number_returns
+  };
+  enum class Stat : uint8_t { lowest, highest, range, index, mean, stddev };
+  struct CellType {
+    Family family = Family::statistic;
+    Source source = Source::z;
+    Stat stat = Stat::lowest;
+    uint32_t layer_bits[5] = {32, 1, 0, 0, 0};  // 0 ends the list
+    uint32_t counter_bits = 0;     // plain counters: 2, 4, 8, 16 or 32
+    bool wide_pair = false;        // pair counters: 16-bit halves, else 8-bit
+    uint32_t quotient_class = 0;   // pair counters of a class (1 to 8); 0: of returns
+    bool extended_variety = false; // classification variety over 256 classes
+    int64_t range_min = 2147483647;
+    int64_t range_max = -2147483648LL;
+  };
+  // The point fields the add operations use.
+  struct PointValues {
+    int32_t X = 0, Y = 0, Z = 0;
+    uint16_t intensity = 0;
+    uint8_t return_number = 0, number_of_returns = 0;
+    int8_t scan_angle_rank = 0;
+    uint8_t user_data = 0;
+    uint16_t point_source_ID = 0;
+    double gps_time = 0.0;
+    uint16_t rgb[3] = {0, 0, 0};
+    uint8_t classification = 0;           // legacy 5-bit class
+    uint8_t extended_classification = 0;  // 0 to 255, also for legacy points
+  };
   struct TempFile {
     std::string name;
     FILE* file = nullptr;
   };
 
-  void init(uint64_t memory_budget);
+  void init(uint64_t budget);
+  static bool parse_cell_type(const char* name, CellType* type);
   bool start_grid(uint32_t col, uint32_t row);
+  void tile_coordinates(uint32_t col, uint32_t row, int32_t* dx, int32_t* dy) const;
   LASrasterTile* get_tile(uint32_t col, uint32_t row, bool create);
   LASrasterTile* lookup(int32_t dx, int32_t dy) const;
   LASrasterTile* make_tile(int32_t dx, int32_t dy);
   uint8_t* obtain_buffer();
   bool save_tile(LASrasterTile* tile);
   bool load_tile(LASrasterTile* tile, uint8_t* buffer);
-  FILE* temp_file(uint32_t file_number, std::string* name);
+  FILE* temp_file(uint32_t file_number, const char** name);
   void link_head(LASrasterTile* tile);
   void unlink(LASrasterTile* tile);
   void widen_bounding_box(uint32_t col, uint32_t row);
-  bool read_cell(uint32_t col, uint32_t row, double* value, uint32_t extra);
-  bool add_cell(uint8_t* buffer, uint32_t col, uint32_t row, uint32_t place, const LASpoint* point);
-  bool set_layers(const uint32_t* bits);
+  bool read_cell(uint32_t col, uint32_t row, uint32_t extra, double* value);
+  bool add_cell(uint8_t* buffer, uint32_t col, uint32_t row, uint32_t place, const PointValues& p);
+  bool add_statistic(uint8_t* buffer, uint32_t place, double v);
+  bool read_statistic(const uint8_t* buffer, uint32_t place, uint32_t extra, double* value) const;
+  bool add_pair(uint8_t* cell, bool first, bool second);
   void track(double v);
-  void count_up_pair(uint8_t* cell, bool wide, bool first, bool second);
+  // Copies the fields the add operations use out of the point record.
+  static void get_point_values(const LASpoint* point, PointValues* values);
 
-  // Cell type
-  std::string cell_type_name;
-  Op op;
-  uint32_t layer_bits[5] = {0, 0, 0, 0, 0};
+  CellType type;
+  std::string cell_type_name = "elevation_lowest";
   uint32_t layer_offset[5] = {0, 0, 0, 0, 0};
-  uint32_t quotient_class = 0;
-  bool abs_scan_angle = false;
-  int32_t value_min = 2147483647;
-  int32_t value_max = -2147483647 - 1;
+  int64_t value_min = 2147483647;
+  int64_t value_max = -2147483648LL;
   bool track_range = false;
   uint64_t overflow = 0;
 
   // Grid
+  bool started = false;
   bool have_bbox = false;
-  int32_t min_col = 0, min_row = 0, max_col = 0, max_row = 0;
+  int32_t bbox_min_col = 0, bbox_min_row = 0, bbox_max_col = 0, bbox_max_row = 0;
   uint32_t origin_x = 0, origin_y = 0;
   enum class Current : uint8_t { none, present, absent };
   Current current = Current::none;
