@@ -81,8 +81,10 @@ int LASattribute::get_size() const {
   return get_dim() * kBaseSizes[get_base_type()];
 }
 
+// For data_type 0 the options byte is the byte count, so the setters leave
+// such a descriptor alone.
 void LASattribute::set_value(LASattributeValue* values, double value, int element, uint8_t option) {
-  if (element < 0 || element > 2) return;
+  if (element < 0 || element > 2 || data_type == 0) return;
   const BaseType type = get_base_type();
   if (is_unsigned(type)) {
     values[element].u64 = round_u64(value);
@@ -95,13 +97,13 @@ void LASattribute::set_value(LASattributeValue* values, double value, int elemen
 }
 
 void LASattribute::set_scale(double value, int element) {
-  if (element < 0 || element > 2) return;
+  if (element < 0 || element > 2 || data_type == 0) return;
   scale[element] = value;
   options |= option_scale;
 }
 
 void LASattribute::set_offset(double value, int element) {
-  if (element < 0 || element > 2) return;
+  if (element < 0 || element > 2 || data_type == 0) return;
   offset[element] = value;
   options |= option_offset;
 }

@@ -67,6 +67,8 @@ struct LASattribute {
 
   // Store a value in the form of the base type (rounded half away from zero
   // into i64 or u64 for integer types) and set the matching options bit.
+  // They do nothing for data_type 0, whose options byte is its size, and
+  // for an element outside 0 to 2.
   void set_no_data(double value, int element = 0) { set_value(no_data, value, element, option_no_data); }
   void set_min(double value, int element = 0) { set_value(min, value, element, option_min); }
   void set_max(double value, int element = 0) { set_value(max, value, element, option_max); }
