@@ -15,7 +15,8 @@
 #error "point items are copied in host order, which must be little-endian"
 #endif
 
-// The LAS wave packet descriptor, 29 bytes as on disk.
+// The LAS wave packet descriptor, 29 bytes as on disk. Its members are
+// unaligned: use them by value, never bind a reference or pointer to them.
 #pragma pack(push, 1)
 struct LASwavepacket {
   uint8_t index;    // wave packet descriptor index, 0 = none

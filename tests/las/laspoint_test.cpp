@@ -427,7 +427,7 @@ TEST(LASpoint, FlatBufferRoundTripsEveryFormat) {
       EXPECT_EQ(b.rgb[3], a.rgb[3]);
     }
     if (c.wavepacket) {
-      EXPECT_EQ(b.wavepacket.offset, a.wavepacket.offset);
+      EXPECT_EQ(static_cast<uint64_t>(b.wavepacket.offset), static_cast<uint64_t>(a.wavepacket.offset));
     }
     if (c.extra_bytes > 0) {
       EXPECT_EQ(memcmp(a.extra_bytes, b.extra_bytes, c.extra_bytes), 0);
@@ -677,7 +677,7 @@ TEST(LASpoint, ZeroKeepsTheBindingAndCleanReleasesIt) {
   EXPECT_EQ(p.extended_scan_angle, 0);
   EXPECT_EQ(p.gps_time, 0.0);
   EXPECT_EQ(p.rgb[3], 0);
-  EXPECT_EQ(p.wavepacket.offset, 0u);
+  EXPECT_EQ(static_cast<uint64_t>(p.wavepacket.offset), 0u);
   EXPECT_EQ(p.extended_point_type, 1);  // unchanged
   EXPECT_EQ(p.num_items, 4);
   EXPECT_EQ(p.extra_bytes[1], 10);  // extra bytes are not values of zero()
