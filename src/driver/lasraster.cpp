@@ -579,6 +579,9 @@ FILE* LASraster::temp_file(uint32_t file_number, const char** name) {
       fprintf(stderr, "ERROR: cannot create temporary file '%s'\n", f.name.c_str());
       return nullptr;
     }
+    // Whole tiles are read and written at random places: a stream buffer
+    // would only copy them once more.
+    std::setvbuf(f.file, nullptr, _IONBF, 0);
   }
   *name = f.name.c_str();
   return f.file;
@@ -609,10 +612,9 @@ bool LASraster::save_tile(LASrasterTile* tile) {
   const char* name = nullptr;
   FILE* file = temp_file(slot / slots_per_file, &name);
   if (file == nullptr) return false;
-  // Flushing at once makes a full disk show up here, not in a later swap.
+  // The file is unbuffered, so a full disk shows up here and not in a later swap.
   const uint64_t offset = static_cast<uint64_t>(slot % slots_per_file) * tile_bytes;
-  if (!seek(file, offset) || std::fwrite(tile->buffer, 1, tile_bytes, file) != tile_bytes ||
-      std::fflush(file) != 0) {
+  if (!seek(file, offset) || std::fwrite(tile->buffer, 1, tile_bytes, file) != tile_bytes) {
     fprintf(stderr, "ERROR: cannot write tile to temporary file '%s'\n", name);
     return false;
   }
@@ -689,8 +691,11 @@ void LASraster::get_point_values(const LASpoint* point, PointValues* v) {
 }
 
 void LASraster::track(double v) {
-  if (!track_range) return;
-  const int64_t i = static_cast<int64_t>(std::floor(v));
+  // NaN (a GPS time, say) is not a value; huge values are clamped so the
+  // conversion stays defined.
+  if (!track_range || std::isnan(v)) return;
+  const double clamped = v < -9.0e18 ? -9.0e18 : v > 9.0e18 ? 9.0e18 : v;
+  const int64_t i = static_cast<int64_t>(std::floor(clamped));
   if (i < value_min) value_min = i;
   if (i > value_max) value_max = i;
 }
@@ -1114,7 +1119,8 @@ bool LASraster::read_cell(uint32_t col, uint32_t row, uint32_t extra, double* va
 
     case Family::return_type:
       if (extra > 1 || !get_field(buffer + layer_offset[2], place, 1)) return false;
-      *value = extra == 0 ? load<int32_t>(layer0 + 4 * place) : get_field(buffer + layer_offset[1], place, 2);
+      *value = extra == 0 ? static_cast<double>(load<int32_t>(layer0 + 4 * place))
+                          : static_cast<double>(get_field(buffer + layer_offset[1], place, 2));
       return true;
 
     case Family::rgb:
