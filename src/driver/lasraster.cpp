@@ -14,27 +14,6 @@
 #include <unistd.h>
 #endif
 
-// What read() answers for each cell type ("extra" selects the component;
-// any other extra answers false):
-//   counters                    0: count (32-bit counts above 2^31 - 1 as
-//                               their bit pattern); false when 0
-//   quotient counters           0: first counter, 1: second; false when both 0
-//   lowest / highest            0: value
-//   range                       0: lowest, 1: highest
-//   elevation index             0: lowest Z, 1: value stored with it
-//   average                     0: mean, 1: count
-//   stddev                      0: standard deviation, 1: mean, 2: count
-//   xyz_random                  0, 1, 2: X, Y, Z, 3: count
-//   return_type                 0: Z, 1: return type (bit 0 first, bit 1 last)
-//   rgb                         0, 1, 2: red, green, blue
-//   occupancy                   0: 1 when set
-//   classification variety      0: classes 0-31 as a bit mask; over 256
-//                               classes, extra k answers classes 32k to 32k+31
-//   value                       0: the stored value
-//   mean_xyz                    0: count, 1, 2, 3: mean x, y, z offset
-// Floating-point values are rounded half away from zero by read(); use
-// read_double() to get them exactly.
-
 namespace {
 
 constexpr uint32_t tile_side = LASraster::tile_side;

@@ -49,8 +49,15 @@ public:
   LASraster(const LASraster&) = delete;
   LASraster& operator=(const LASraster&) = delete;
 
-  // Selects the cell type by the keywords found in name. Answers false when
-  // no type matches, and (with a message) once a cell has been written.
+  // Selects the cell type by the keywords found in name, the first group
+  // keyword found deciding in this order: "counter", "elevation",
+  // "intensity", "xyz_random", "scan_angle", "user_data", "point_source",
+  // "gps_time", "number_returns", "return_type", "rgb", "occupancy",
+  // "classification", "value", "mean_xyz"; sub-keywords of the group then
+  // pick the statistic ("lowest"/"min", "highest"/"max", "average"/"avg"/
+  // "mean", "stddev"/"std", "range", "16bit", "quotient", ...). Prints
+  // "ERROR: unknown cell type '<name>'" and answers false when no type
+  // matches; also refused once a cell has been written.
   [[nodiscard]] bool set_cell_type(const char* name);
   const char* get_cell_type() const { return cell_type_name.c_str(); }
 
@@ -58,15 +65,19 @@ public:
   // one they are "taemp<pid>.<n>.tmp" in the current directory. Only before
   // the first write.
   [[nodiscard]] bool set_temp_file_prefix(const char* prefix);
-  // Budget in bytes for the tile buffers. Only before the first write.
+  // Budget in bytes for the tile buffers: as many whole tiles as it holds
+  // stay in memory. Only before the first write.
   [[nodiscard]] bool set_memory_budget(uint64_t bytes);
 
   // Value stored by the type "value" and by the elevation type "index".
   void set_current_value(int32_t value) { current_value = value; }
   int32_t get_current_value() const { return current_value; }
 
-  // Cell sizes for "mean_xyz"; a z size of 2e307 or more switches the z
-  // binning off (the plain z is averaged then).
+  // Cell sizes for "mean_xyz", in the units of the integer coordinates
+  // (default 1). It averages X - (col + 0.5) * x size, the same for Y with
+  // the row (col and row taken as signed), and Z - (floor(Z / z size) + 0.5)
+  // * z size; a z size of 2e307 or more switches the z binning off and the
+  // plain Z is averaged.
   void set_cell_sizes(double x_size, double y_size, double z_size);
 
   // Updates the cell with the point (occupancy ignores the point, every other
@@ -75,9 +86,27 @@ public:
   [[nodiscard]] bool add(uint32_t col, uint32_t row, const LASpoint* point = nullptr);
 
   // Reads the cell. False (value 0) when its tile does not exist (nothing is
-  // created) or the cell holds nothing. "extra" selects a component where the
-  // type stores several: see the table in lasraster.cpp. Occupancy: true and
-  // value 1 when set.
+  // created), when the cell holds nothing, or when "extra" names no
+  // component of the type. What each type answers:
+  //   counters                    0: count (32-bit counts above 2^31 - 1 as
+  //                               their bit pattern); false when 0
+  //   quotient counters           0: first counter, 1: second; false when both 0
+  //   lowest / highest            0: value
+  //   range                       0: lowest, 1: highest
+  //   elevation index             0: lowest Z, 1: value stored with it
+  //   average                     0: mean, 1: count
+  //   stddev                      0: standard deviation (of the population),
+  //                               1: mean, 2: count
+  //   xyz_random                  0, 1, 2: X, Y, Z, 3: count
+  //   return_type                 0: Z, 1: return type (bit 0 first, bit 1 last)
+  //   rgb                         0, 1, 2: red, green, blue
+  //   occupancy                   0: 1 when set
+  //   classification variety      0: classes 0-31 as a bit mask; over 256
+  //                               classes, extra k answers classes 32k to 32k+31
+  //   value                       0: the stored value
+  //   mean_xyz                    0: count, 1, 2, 3: mean x, y, z offset
+  // Floating-point values are rounded half away from zero by read(); use
+  // read_double() to get them exactly.
   [[nodiscard]] bool read(uint32_t col, uint32_t row, int32_t* value = nullptr, uint32_t extra = 0);
   // The same as a double, for the types that store floating-point values
   // (means, standard deviations, GPS times); integer values are converted.
@@ -86,8 +115,9 @@ public:
   // Unsets the cell ("occupancy" only). A cell of a missing tile is already
   // clear: true and nothing is created.
   [[nodiscard]] bool clear(uint32_t col, uint32_t row);
-  // Stores value in the cell: the counters (clamped to their range) and
-  // "value".
+  // Stores value in the cell, for the 8-, 16- and 32-bit counters (clamped
+  // to 0..255 and 0..65535; the 32-bit counter takes the bit pattern) and
+  // "value". Other types print a message and answer false.
   [[nodiscard]] bool set(uint32_t col, uint32_t row, int32_t value);
 
   // Value range: a starting pair set by the cell type, widened by the add
