@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "las/bytestreamin_array.h"
+#include "las/bytestreamin_file.h"
 #include "las/bytestreamout_array.h"
 #include "las/lasheader.h"
 
@@ -564,6 +565,79 @@ TEST(LASvlr_wave_packet_descr, ReadsItsUnalignedFields) {
   EXPECT_EQ(descr->get_temporal_spacing(), 1000u);
   EXPECT_EQ(descr->get_digitizer_gain(), 0.25);
   EXPECT_EQ(descr->get_digitizer_offset(), -3.0);
+}
+
+TEST(LASheader, RecordsOfRealFilesRebuildTheirOffsets) {
+  // Each file's records are walked with a file stream and added to a header
+  // whose size is the file's; the offsets must add up to the file's own.
+  struct Record {
+    const char* user_id;
+    uint16_t record_id;
+    uint16_t length;
+  };
+  struct Case {
+    const char* file;
+    std::vector<Record> records;
+  };
+  const Case cases[] = {
+      {"autzen-thin-srs.las",
+       {{"LASF_Projection", 34735, 176}, {"LASF_Projection", 34736, 72}, {"LASF_Projection", 34737, 99},
+        {"liblas", 2112, 593}}},
+      {"hexbin-crop.las",
+       {{"LASF_Projection", 34735, 64}, {"LASF_Projection", 34737, 30}, {"LASF_Projection", 2112, 598},
+        {"liblas", 2112, 598}}},
+      {"autzen_trim_7.las", {{"LASF_Projection", 2112, 598}, {"liblas", 2112, 598}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = std::string(TIECHECK_REAL_DATA_DIR) + "/" + c.file;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) GTEST_SKIP() << "real data not present";
+    ByteStreamInFileLE in(file);
+    uint16_t header_size = 0;
+    uint32_t offset_to_point_data = 0;
+    uint32_t count = 0;
+    ASSERT_TRUE(in.seek(94));
+    in.get_16bits_le(reinterpret_cast<uint8_t*>(&header_size));
+    in.get_32bits_le(reinterpret_cast<uint8_t*>(&offset_to_point_data));
+    in.get_32bits_le(reinterpret_cast<uint8_t*>(&count));
+    ASSERT_EQ(count, c.records.size());
+    ASSERT_TRUE(in.seek(header_size));
+
+    LASheader header;
+    header.header_size = header_size;
+    header.offset_to_point_data = header_size;
+    for (uint32_t i = 0; i < count; i++) {
+      LASvlr vlr = {};
+      in.get_16bits_le(reinterpret_cast<uint8_t*>(&vlr.reserved));
+      in.get_bytes(reinterpret_cast<uint8_t*>(vlr.user_id), 16);
+      in.get_16bits_le(reinterpret_cast<uint8_t*>(&vlr.record_id));
+      in.get_16bits_le(reinterpret_cast<uint8_t*>(&vlr.record_length_after_header));
+      in.get_bytes(reinterpret_cast<uint8_t*>(vlr.description), 32);
+      uint8_t* data = static_cast<uint8_t*>(malloc(vlr.record_length_after_header));
+      in.get_bytes(data, vlr.record_length_after_header);
+      char user_id[17] = {};
+      memcpy(user_id, vlr.user_id, 16);
+      ASSERT_TRUE(header.add_vlr(user_id, vlr.record_id, vlr.record_length_after_header, data, false, nullptr, true));
+    }
+    fclose(file);
+    EXPECT_EQ(header.offset_to_point_data, offset_to_point_data);
+    EXPECT_TRUE(header.check());
+    for (const Record& r : c.records) {
+      const LASvlr* vlr = header.get_vlr(r.user_id, r.record_id);
+      ASSERT_NE(vlr, nullptr) << r.user_id << " " << r.record_id;
+      EXPECT_EQ(vlr->record_length_after_header, r.length);
+    }
+    // A key directory read from a real file has its standard head, and its
+    // keys fit its payload (writers may pad it: autzen-thin-srs has 20 keys
+    // in 176 bytes).
+    if (const LASvlr* keys = header.get_vlr("LASF_Projection", 34735)) {
+      const LASvlr_geo_keys* head = reinterpret_cast<const LASvlr_geo_keys*>(keys->data);
+      EXPECT_EQ(head->key_directory_version, 1);
+      EXPECT_EQ(head->key_revision, 1);
+      EXPECT_LE((head->number_of_keys + 1) * 8, keys->record_length_after_header);
+    }
+  }
 }
 
 }  // namespace
