@@ -25,7 +25,11 @@ struct TINtriangle {
 // for %d TINtriangles.\n" and answers false when the pool cannot grow.
 [[nodiscard]] bool tin_init(int n, bool hull_only = false);
 
-// Hands one point (x, y, z) to the TIN through the delay buffer.
+// Hands one point (x, y, z) to the TIN through the delay buffer. Points whose
+// x or y is not finite are left out. Prints "ERROR: cannot find triangle in
+// first %d points.\n" (10000) and ends the process with exit code 1 when the
+// first 10,000 buffered points hold no non-collinear consecutive triple.
+// Should more points arrive than tin_init announced, the pool grows.
 void tin_add(const float* point);
 
 // Inserts every waiting point; false when no first triangle was ever formed
@@ -35,5 +39,47 @@ void tin_add(const float* point);
 // The triangle holding (x, y), walking from start (or from the last created
 // triangle when start is null); null when (x, y) is a vertex of the TIN.
 TINtriangle* tin_locate(float x, float y, TINtriangle* start = nullptr);
+
+// The triangle holding (x, y) found by visiting every triangle in use in
+// index order; with accept_vertex a triangle with (x, y) at a corner is
+// answered, without it such a point answers null. Prints "ERROR: fail to
+// brute_locate a point.\n" and ends the process with exit code 1 when no
+// triangle holds the point.
+TINtriangle* brute_locate(float x, float y, bool accept_vertex);
+
+// Where p, known to be collinear with a and b, lies on segment a b, compared
+// by x unless a and b share x, then by y: 0 outside the closed segment, 1 at
+// a, 2 at b, 3 strictly between. Points are read as x, y floats. Prints
+// "ERROR: identical endpoints in TINinsegment() test.\n" and ends the process
+// with exit code 1 when a and b coincide.
+int TINinsegment(const float* a, const float* b, const float* p);
+
+// Whether p, known to be collinear with a and b, lies on the closed segment
+// a b (same comparison as TINinsegment). Prints "ERROR: identical endpoints
+// in TINonsegment() test.\n" and ends the process with exit code 1 when a
+// and b coincide.
+bool TINonsegment(const float* a, const float* b, const float* p);
+
+// Inspection of the current TIN, for sampling, tests and benchmarks.
+
+// Marks a triangle in use in TINtriangle::next.
+constexpr int32_t tin_in_use = INT32_MIN;
+
+// The triangle pool; triangles [0, tin_high_water()) may be in use (check
+// next == tin_in_use). Valid until the next tin_init or tin_add.
+TINtriangle* tin_triangles();
+
+// One more than the highest pool index allocated since tin_init.
+int tin_high_water();
+
+// Number of triangles in use, finite and infinite.
+int tin_triangles_in_use();
+
+// The most recently created triangle, the default start of tin_locate; null
+// before a first triangle is formed.
+TINtriangle* tin_last_created();
+
+// Bytes held by the module: triangle pool, delay buffer and cavity stack.
+int64_t tin_memory_bytes();
 
 #endif
