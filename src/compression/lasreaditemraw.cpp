@@ -1,7 +1,5 @@
 #include "compression/lasreaditemraw.h"
 
-#include <cstring>
-
 #include "las/bytestreamin.h"
 #include "las/laspoint.h"
 
@@ -45,10 +43,3 @@ std::unique_ptr<LASreadItemRaw> make_raw_item_reader(const LASitem& item) {
   return nullptr;
 }
 
-void decode_raw_item(LASitem::Type type, uint16_t size, const uint8_t* raw, uint8_t* item) {
-  if (type == LASitem::POINT14) {
-    reinterpret_cast<LASpointcore*>(item)->read_point14(raw);
-  } else {
-    memcpy(item, raw, size);
-  }
-}

@@ -60,8 +60,4 @@ class LASreadItemRaw_POINT14_LE : public LASreadItemRaw {
 // The raw reader of an item, or null for a type that has none.
 std::unique_ptr<LASreadItemRaw> make_raw_item_reader(const LASitem& item);
 
-// Fills one item from its raw bytes in memory, as its raw reader would from a
-// stream: POINT14 is converted, every other item copied.
-void decode_raw_item(LASitem::Type type, uint16_t size, const uint8_t* raw, uint8_t* item);
-
 #endif

@@ -1,7 +1,5 @@
 #include "compression/laswriteitemraw.h"
 
-#include <cstring>
-
 #include "las/bytestreamout.h"
 #include "las/laspoint.h"
 
@@ -47,10 +45,3 @@ std::unique_ptr<LASwriteItemRaw> make_raw_item_writer(const LASitem& item) {
   return nullptr;
 }
 
-void encode_raw_item(LASitem::Type type, uint16_t size, const uint8_t* item, uint8_t* raw) {
-  if (type == LASitem::POINT14) {
-    reinterpret_cast<const LASpointcore*>(item)->write_point14(raw);
-  } else {
-    memcpy(raw, item, size);
-  }
-}

@@ -59,8 +59,4 @@ class LASwriteItemRaw_POINT14_LE : public LASwriteItemRaw {
 // The raw writer of an item, or null for a type that has none.
 std::unique_ptr<LASwriteItemRaw> make_raw_item_writer(const LASitem& item);
 
-// Stores one item as its raw bytes in memory, as its raw writer would into a
-// stream: POINT14 is converted, every other item copied.
-void encode_raw_item(LASitem::Type type, uint16_t size, const uint8_t* item, uint8_t* raw);
-
 #endif
