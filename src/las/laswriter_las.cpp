@@ -521,7 +521,9 @@ bool LASwriterLAS::update_header(const LASheader* header, bool use_inventory, bo
     fprintf(stderr, "ERROR: updating header->number_of_point_records\n");
     return false;
   }
-  const bool legacy_counts = point_data_format <= 5;
+  // Only a LAS 1.4 file has 64-bit counts to hold what its legacy counts
+  // leave at 0; in older files the legacy counts are the only ones.
+  const bool legacy_counts = !writing_new_point_type;
   if (use_inventory) {
     const uint64_t count = static_cast<uint64_t>(inventory.extended_number_of_point_records);
     const uint32_t number = legacy_counts ? legacy_count(count, true) : 0;

@@ -114,8 +114,9 @@ inline void make_header(LASheader& h, uint8_t minor, uint8_t format, uint16_t ex
 inline void fill_point(LASpoint& p, uint32_t i) {
   static const int32_t coordinates[] = {INT32_MIN, INT32_MAX, 0, -1, 1, 123456789, -987654321};
   static const double times[] = {0.0, -1.5, 1e300, 123456.789012345, -0.0, 4.9e-324};
-  p.X = coordinates[i % 7] + static_cast<int32_t>(i / 7);
-  p.Y = coordinates[(i + 3) % 7] - static_cast<int32_t>(i / 7);
+  // Wrapping steps away from the extremes (unsigned, so without overflow).
+  p.X = static_cast<int32_t>(static_cast<uint32_t>(coordinates[i % 7]) + i / 7);
+  p.Y = static_cast<int32_t>(static_cast<uint32_t>(coordinates[(i + 3) % 7]) - i / 7);
   p.Z = coordinates[(i + 5) % 7] ^ static_cast<int32_t>(i);
   p.intensity = static_cast<uint16_t>(i * 7919u);
   p.scan_direction_flag = i & 1;
