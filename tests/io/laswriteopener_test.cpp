@@ -1,0 +1,244 @@
+#include "io/laswriteopener.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "las/lasheader.h"
+#include "las/laswriter.h"
+#include "support/lastestfiles.h"
+
+namespace {
+
+class Args {
+ public:
+  explicit Args(std::vector<std::string> args) : storage_(std::move(args)) {
+    storage_.insert(storage_.begin(), "tiecheck");
+    for (std::string& s : storage_) pointers_.push_back(s.data());
+  }
+  int argc() const { return static_cast<int>(pointers_.size()); }
+  char** argv() { return pointers_.data(); }
+  std::vector<std::string> left() const {
+    std::vector<std::string> rest;
+    for (size_t i = 1; i < pointers_.size(); i++) {
+      if (pointers_[i][0] != '\0') rest.emplace_back(pointers_[i]);
+    }
+    return rest;
+  }
+
+ private:
+  std::vector<std::string> storage_;
+  std::vector<char*> pointers_;
+};
+
+struct Parsed {
+  bool ok;
+  std::string err;
+  std::vector<std::string> left;
+};
+
+Parsed parse(LASwriteOpener& opener, std::vector<std::string> args) {
+  Args a(std::move(args));
+  testing::internal::CaptureStderr();
+  const bool ok = opener.parse(a.argc(), a.argv());
+  return {ok, testing::internal::GetCapturedStderr(), a.left()};
+}
+
+std::string name_of(const LASwriteOpener& opener) {
+  return opener.get_file_name() != nullptr ? opener.get_file_name() : "(none)";
+}
+
+TEST(WriteOpenerParse, MissingArgumentsAndBadDirectory) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"-o"}, "ERROR: '-o' needs 1 argument: file_name\n"},
+      {{"-odir"}, "ERROR: '-odir' needs 1 argument: directory\n"},
+      {{"-odix"}, "ERROR: '-odix' needs 1 argument: appendix\n"},
+      {{"-ocut"}, "ERROR: '-ocut' needs 1 argument: number of characters to cut\n"},
+      {{"-chunk_size"}, "ERROR: '-chunk_size' needs 1 argument: number_points\n"},
+      {{"-oparse"}, "ERROR: '-oparse' needs 1 argument: string\n"},
+      {{"-osep"}, "ERROR: '-osep' needs 1 argument: separator\n"},
+      {{"-oscale_rgb"}, "ERROR: '-oscale_rgb' needs 1 argument: scale\n"},
+      {{"-io_obuffer"}, "ERROR: '-io_obuffer' needs 1 argument: size\n"},
+      {{"-odir", "/nonexistent/folder/"}, "ERROR: '/nonexistent/folder' is not a valid directory\n"},
+      {{"-odir", ""}, "ERROR: '' is not a valid directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    LASwriteOpener opener;
+    Parsed p = parse(opener, c.args);
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.err, c.err);
+  }
+}
+
+TEST(WriteOpenerParse, ConsumesOwnOptionsOnly) {
+  lastest::TempDir dir;
+  LASwriteOpener opener;
+  Parsed p = parse(opener, {"-cp", "x.csv", "-odir", dir.path() + "/", "-odix", "_z", "-ocut", "2", "-oforce",
+                            "-compatible", "-chunk_size", "1000", "-oparse", "xyz", "-osep", "comma", "-oscale_rgb",
+                            "0.5", "-opts", "-io_obuffer", "4096", "-nil", "-keep_class", "2"});
+  ASSERT_TRUE(p.ok) << p.err;
+  EXPECT_EQ(p.left, (std::vector<std::string>{"-cp", "x.csv", "-keep_class", "2"}));
+  EXPECT_EQ(std::string(opener.get_directory()), dir.path());
+  EXPECT_STREQ(opener.get_appendix(), "_z");
+  EXPECT_EQ(opener.get_cut(), 2);
+  EXPECT_TRUE(opener.is_forced());
+  EXPECT_FALSE(opener.is_native());
+  EXPECT_EQ(opener.get_chunk_size(), 1000u);
+  EXPECT_STREQ(opener.get_parse_string(), "xyz");
+  EXPECT_STREQ(opener.get_separator(), "comma");
+  EXPECT_EQ(opener.get_scale_rgb(), 0.5f);
+  EXPECT_TRUE(opener.is_pts());
+  EXPECT_EQ(opener.get_io_obuffer_size(), 4096u);
+  EXPECT_TRUE(opener.uses_nil());
+  EXPECT_TRUE(opener.active());
+}
+
+TEST(WriteOpenerParse, HelpStopsWithoutConsuming) {
+  LASwriteOpener opener;
+  Parsed p = parse(opener, {"-h", "-o", "out.las"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.left, (std::vector<std::string>{"-h", "-o", "out.las"}));
+  EXPECT_EQ(p.err.rfind("Supported LAS Outputs\n", 0), 0u);
+  EXPECT_NE(p.err.find("  -odir C:\\data\\ground (specify output directory)\n"), std::string::npos);
+  EXPECT_FALSE(opener.active());
+}
+
+// The name given with "-o" and the format options, in either order.
+TEST(WriteOpenerNames, NameAndFormat) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string name;
+    uint32_t format;
+  };
+  const Case cases[] = {
+      {{"-o", "result"}, "result.txt", 0},
+      {{"-olas", "-o", "result"}, "result.las", 1},
+      {{"-o", "out.las", "-oqpk"}, "out.qpk", 2},
+      {{"-oqpk", "-o", "out.las"}, "out.las", 2},
+      {{"-o", "points.xyz"}, "points.xyz", 6},
+      {{"-o", "out.las", "-otxt"}, "out.las", 6},
+      {{"-o", "lidar.QPK  "}, "lidar.QPK", 2},
+      {{"-o", "a.bin"}, "a.bin", 3},
+      {{"-o", "b.las", "-odix", "_adj", "-ocut", "1"}, "b_ad.las", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    LASwriteOpener opener;
+    ASSERT_TRUE(parse(opener, c.args).ok);
+    EXPECT_EQ(name_of(opener), c.name);
+    EXPECT_EQ(opener.get_format(), c.format);
+  }
+}
+
+// Output names derived from an input name.
+TEST(WriteOpenerNames, DerivedFromInput) {
+  struct Case {
+    const char* name;
+    const char* directory;
+    const char* appendix;
+    int32_t cut;
+    uint32_t format;
+    const char* input;
+    int32_t number;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"plain", nullptr, nullptr, 0, 0, "/data/flight1.las", -1, "/data/flight1_1.las"},
+      {"appendix", nullptr, "_z", 0, 0, "/data/flight1.las", -1, "/data/flight1_z.las"},
+      {"directory", "/out", nullptr, 0, 0, "/data/flight1.las", -1, "/out/flight1.las"},
+      {"cut", nullptr, nullptr, 1, 0, "/data/flight1.las", -1, "/data/flight.las"},
+      {"qpk", nullptr, nullptr, 0, 2, "/data/flight1.las", -1, "/data/flight1_1.qpk"},
+      {"text", nullptr, nullptr, 0, 6, "/data/flight1.las", -1, "/data/flight1_1.txt"},
+      {"vrml is text", nullptr, nullptr, 0, 5, "/data/flight1.las", -1, "/data/flight1_1.txt"},
+      {"appendix with number -2", nullptr, "_a", 0, 0, "/data/f.las", -2, "/data/f_a.las"},
+      {"no input", nullptr, nullptr, 0, 2, nullptr, -1, "output.qpk"},
+      {"dot only in the directory", nullptr, nullptr, 0, 0, "/data.v2/flight", -1, "/data.v2/flight_1.las"},
+      {"numbered", nullptr, nullptr, 0, 0, nullptr, 123, "output_0000123.las"},
+      {"numbered input", nullptr, nullptr, 0, 2, "/t/tile_000.las", 42, "/t/tile_042.qpk"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LASwriteOpener opener;
+    if (c.directory) opener.set_directory(c.directory);
+    if (c.appendix) opener.set_appendix(c.appendix);
+    opener.set_cut(c.cut);
+    if (c.format != 0) {
+      ASSERT_TRUE(opener.set_format(c.format));
+    }
+    opener.make_file_name(c.input, c.number);
+    EXPECT_EQ(name_of(opener), c.expected);
+  }
+}
+
+// A derived name equal to the input becomes "temp" with a warning unless
+// forced; a number with more digits than the name warns.
+TEST(WriteOpenerNames, SafetyWarnings) {
+  LASwriteOpener opener;
+  opener.set_appendix("");
+  testing::internal::CaptureStderr();
+  opener.make_file_name("/data/flight1.las", -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: generated output name '/data/flight1.las'\n"
+            "         identical to input name. changed to 'temp.las'.\n"
+            "         you can override this safety measure with '-oforce'.\n");
+  EXPECT_EQ(name_of(opener), "temp.las");
+
+  opener.set_force(true);
+  opener.make_file_name("/data/flight1.las", -1);
+  EXPECT_EQ(name_of(opener), "/data/flight1.las");
+
+  LASwriteOpener numbered;
+  testing::internal::CaptureStderr();
+  numbered.make_file_name(nullptr, 12345678);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: file name number 12345678 too big to store in 'output_2345678.xxx'. use more digits.\n");
+  EXPECT_FALSE(numbered.set_format(7));
+}
+
+// The writer for the null sink and for a named LAS file; other formats
+// and no output at all fail with a message.
+TEST(WriteOpenerOpen, WritersAndFailures) {
+  lastest::TempDir dir;
+  LASheader header;
+  LASwriteOpener nil;
+  Args nil_args({"-nil"});
+  ASSERT_TRUE(nil.parse(nil_args.argc(), nil_args.argv()));
+  std::unique_ptr<LASwriter> writer(nil.open(&header));
+  ASSERT_TRUE(writer);
+  EXPECT_GT(writer->close(), 0);
+
+  LASwriteOpener named;
+  named.set_file_name(dir.file("out.las").c_str());
+  writer.reset(named.open(&header));
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(writer->close(), 227);
+
+  LASwriteOpener none;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(none.open(&header), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: no laswriter output specified\n");
+
+  LASwriteOpener text;
+  text.set_file_name(dir.file("out.txt").c_str());
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(text.open(&header), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ERROR: writing format 6 is not supported yet ('" + dir.file("out.txt") + "')\n");
+
+  LASwriteOpener unwritable;
+  unwritable.set_file_name("/nonexistent/folder/out.las");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(unwritable.open(&header), nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "ERROR: cannot open laswriterlas with file name '/nonexistent/folder/out.las'\n"),
+            std::string::npos);
+}
+
+}  // namespace
