@@ -161,12 +161,20 @@ void insert_point(const float* p, int start) {
   int first_edge = 0;
   int previous = -1;
   int previous_open = 0;
+  // A cavity never holds more triangles than the TIN. Only a damaged TIN
+  // (points moved by the caller after insertion) can lead the search back
+  // into the new fan, where it would cycle forever.
+  int removable = in_use;
   while (top > 0) {
     int32_t r = cavity[--top];
     int si = r / 3;
     int k = r - 3 * si;
     TINtriangle& s = pool[si];
     if (conflicts(s, px, py, p)) {
+      if (--removable < 0) {
+        fprintf(stderr, "ERROR (TINclean): damaged triangulation at point %g %g.\n", px, py);
+        exit(1);
+      }
       reserve_cavity(top + 2);
       cavity[top++] = s.N[plus1[k]];
       cavity[top++] = s.N[plus2[k]];

@@ -29,7 +29,10 @@ struct TINtriangle {
 // x or y is not finite are left out. Prints "ERROR: cannot find triangle in
 // first %d points.\n" (10000) and ends the process with exit code 1 when the
 // first 10,000 buffered points hold no non-collinear consecutive triple.
-// Should more points arrive than tin_init announced, the pool grows.
+// Should more points arrive than tin_init announced, the pool grows. Points
+// already handed over must not move: an insertion that finds the TIN damaged
+// prints "ERROR (TINclean): damaged triangulation at point %g %g.\n" and ends
+// the process with exit code 1 rather than loop.
 void tin_add(const float* point);
 
 // Inserts every waiting point; false when no first triangle was ever formed

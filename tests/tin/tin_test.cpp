@@ -74,6 +74,29 @@ TEST(TinBuildDeathTest, TenThousandCollinearPointsEndTheRun) {
               "^ERROR: cannot find triangle in first 10000 points.\n$");
 }
 
+// Regression: points moved by the caller after their insertion (against the
+// contract) sent the cavity search around the new fan forever.
+TEST(TinBuildDeathTest, MovedPointsEndTheRunInsteadOfLooping) {
+  EXPECT_EXIT(
+      {
+        Points points = uniform_points(30000, 1);
+        std::mt19937 rng(1);
+        std::srand(1);
+        if (!tin_init(30000)) return;
+        for (size_t i = 0; i < points.size(); i++) {
+          tin_add(points[i].data());
+          if (i != 15000) continue;
+          for (int k = 0; k < 200; k++) {
+            Point3& p = points[rng() % 12000];
+            p[0] = std::ldexp(static_cast<float>(rng() & 0xFFFFF), -10);
+            p[1] = std::ldexp(static_cast<float>(rng() & 0xFFFFF), -10);
+          }
+        }
+        if (tin_finish()) exit(0);
+      },
+      ::testing::ExitedWithCode(1), "^ERROR \\(TINclean\\): damaged triangulation at point ");
+}
+
 TEST(TinBuild, DegenerateConfigurationsStayDelaunay) {
   struct Case {
     const char* name;
