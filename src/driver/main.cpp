@@ -1,12 +1,4 @@
 // Entry of the tiecheck program.
-#include <cstdio>
-#include <cstring>
+#include "driver/tiecheckmain.h"
 
-int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "-version") == 0) {
-    std::fprintf(stderr, "tiecheck (Quillbox) 221128\n");
-    return 0;
-  }
-  std::fprintf(stderr, "usage:\n");
-  return 1;
-}
+int main(int argc, char** argv) { return tiecheck_main(argc, argv); }
