@@ -95,31 +95,34 @@ bool LASwriterLAS::open(const char* file_name, const LASheader* header, uint32_t
     fprintf(stderr, "ERROR: file name pointer is zero\n");
     return false;
   }
-  FILE* opened = fopen(file_name, "wb");
-  if (opened == nullptr) {
+  if (stream) close();
+  FILE* created = fopen(file_name, "wb");
+  if (created == nullptr) {
     fprintf(stderr, "ERROR: cannot open file '%s' for write\n", file_name);
     return false;
   }
-  if (setvbuf(opened, nullptr, _IOFBF, io_buffer_size > 0 ? static_cast<size_t>(io_buffer_size) : 0) != 0) {
+  if (setvbuf(created, nullptr, _IOFBF, io_buffer_size > 0 ? static_cast<size_t>(io_buffer_size) : 0) != 0) {
     fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
   }
-  file = opened;
+  file = created;
   delete_stream = true;
   return open(new ByteStreamOutFileLE(file), header, compressor, requested_version, chunk_size);
 }
 
-bool LASwriterLAS::open(FILE* opened, const LASheader* header, uint32_t compressor, int32_t requested_version,
+bool LASwriterLAS::open(FILE* output, const LASheader* header, uint32_t compressor, int32_t requested_version,
                         int32_t chunk_size) {
-  if (opened == nullptr) {
+  if (output == nullptr) {
     fprintf(stderr, "ERROR: file pointer is zero\n");
     return false;
   }
+  if (stream) close();
   // POSIX streams have no text mode, so standard output needs no switch.
   delete_stream = true;
-  return open(new ByteStreamOutFileLE(opened), header, compressor, requested_version, chunk_size);
+  return open(new ByteStreamOutFileLE(output), header, compressor, requested_version, chunk_size);
 }
 
 bool LASwriterLAS::open(const LASheader* header, uint32_t compressor, int32_t requested_version, int32_t chunk_size) {
+  if (stream) close();
   delete_stream = true;
   return open(new ByteStreamOutNil(), header, compressor, requested_version, chunk_size);
 }
@@ -130,8 +133,15 @@ bool LASwriterLAS::open(ByteStreamOut* out, const LASheader* header, uint32_t co
     fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
     return false;
   }
+  // A writer opened again first finishes what it was writing.
+  if (stream && stream != out) {
+    const bool delete_new = delete_stream;
+    close();
+    delete_stream = delete_new;
+  }
   // From here on the stream is the writer's to delete (unless told otherwise).
   stream = out;
+  opened = false;
   if (header == nullptr) {
     fprintf(stderr, "ERROR: LASheader pointer is zero\n");
     return false;
@@ -234,6 +244,7 @@ bool LASwriterLAS::open_stream(const LASheader* header, uint32_t compressor, int
   if (!writer->init(stream)) return false;
   npoints = static_cast<int64_t>(header->get_number_of_point_records());
   p_count = 0;
+  opened = true;
   return true;
 }
 
@@ -711,12 +722,14 @@ bool LASwriterLAS::write_evlrs() {
 }
 
 int64_t LASwriterLAS::close(bool update_npoints) {
-  bool ok = true;
-  if (p_count != npoints && (npoints != 0 || !update_npoints)) {
+  // After a failed open nothing more goes into the stream.
+  bool ok = opened;
+  opened = false;
+  if (ok && p_count != npoints && (npoints != 0 || !update_npoints)) {
     fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n", p_count, npoints);
   }
   if (writer) {
-    if (!writer->done()) {
+    if (ok && !writer->done()) {
       fprintf(stderr, "ERROR: writing %" PRId64 " points\n", p_count);
       ok = false;
     }

@@ -79,6 +79,7 @@ class LASwriterLAS : public LASwriter {
   FILE* file = nullptr;  // opened by name, closed here
   ByteStreamOut* stream = nullptr;
   bool delete_stream = true;
+  bool opened = false;  // the header is written and points may follow
   std::unique_ptr<LASchunkWriter> writer;
   std::unique_ptr<Qopack> qopack;  // the descriptor written for this file
   int64_t header_start_position = 0;

@@ -436,4 +436,43 @@ TEST(LASwriterLAS, NamedFileRoundTrip) {
   remove(name.c_str());
 }
 
+// After a failed open the writer adds nothing to the stream, and a writer
+// opened again finishes the file it was writing first.
+TEST(LASwriterLAS, FailedOpenWritesNothingMoreAndReopenFinishesTheFirstFile) {
+  LASheader broken;
+  make_header(broken, 4, 6, 0, 1);
+  free(broken.vlrs[2].data);
+  broken.vlrs[2].data = nullptr;
+  {
+    ByteStreamOutArrayLE out;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(writer.open(&out, &broken));
+    const int64_t size = out.get_size();
+    EXPECT_EQ(writer.close(), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ERROR: there should be 300 bytes of data in header->vlrs[2].data\n");
+    EXPECT_EQ(out.get_size(), size);
+  }
+
+  LASheader header;
+  make_header(header, 2, 1, 0, 5, false);
+  ByteStreamOutArrayLE first;
+  ByteStreamOutArrayLE second;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  ASSERT_TRUE(writer.open(&first, &header));
+  LASpoint point;
+  ASSERT_TRUE(point.init(&header, 1, 28, &header));
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(writer.write_point(&point));
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(writer.open(&second, &header));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "WARNING: written 3 points but expected 5 points\n");
+  EXPECT_EQ(first.get_size(), 227 + 3 * 28);
+  EXPECT_EQ(peek<uint32_t>(std::vector<uint8_t>(first.get_data(), first.get_data() + first.get_size()), 107), 3u);
+  for (int i = 0; i < 5; i++) ASSERT_TRUE(writer.write_point(&point));
+  EXPECT_EQ(writer.close(), 227 + 5 * 28);
+}
+
 }  // namespace
