@@ -344,6 +344,42 @@ TEST(LASreaderLAS, ReopensOnAnotherSource) {
   fclose(file);
 }
 
+// Standard input cannot seek: the points arrive item by item, the extended
+// records are left alone, and messages name "stdin".
+TEST(LASreaderLAS, StandardInput) {
+  LASheader header;
+  make_header(header, 4, 7, 0, 30);
+  std::vector<uint8_t> bytes = write_file(header, 30);
+  ASSERT_FALSE(bytes.empty());
+  bytes.resize(header.offset_to_point_data + 20 * 36 + 5);
+  const std::string name = ::testing::TempDir() + "lasreader_las_stdin.las";
+  {
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ASSERT_NE(freopen(name.c_str(), "rb", stdin), nullptr);
+  LASreaderLAS reader;
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(reader.open(stdin));
+  EXPECT_EQ(reader.get_display_name(), std::string("stdin"));
+  EXPECT_FALSE(reader.seek(3));
+  LASpoint expected;
+  ASSERT_TRUE(expected.init(&header, 7, 36, &header));
+  for (uint32_t i = 0; i < 20; i++) {
+    ASSERT_TRUE(reader.read_point());
+    fill_point(expected, i);
+    expect_same_point(expected, reader.point, i);
+  }
+  EXPECT_FALSE(reader.read_point());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "WARNING: LAS 1.4 file has 2 EVLRs but stream is not seekable ...\n"
+            "WARNING: end-of-file after 20 of 30 points for 'stdin'\n");
+  reader.close();
+  // The caller's file stays open.
+  EXPECT_EQ(fseek(stdin, 0, SEEK_SET), 0);
+  remove(name.c_str());
+}
+
 // A header whose x bounds are 300000 and 300100 with scale 0.01.
 void make_reoffset_header(LASheader& h) {
   make_header(h, 2, 0, 0, 3, false);
