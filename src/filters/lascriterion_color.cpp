@@ -18,7 +18,7 @@ bool ndvi_outside(int32_t a, int32_t b, float min, float max) {
 }  // namespace
 
 LAScriterionKeepRGB::LAScriterionKeepRGB(int32_t channel, int32_t min, int32_t max)
-    : channel(channel), min(min < max ? min : max), max(min < max ? max : min) {
+    : channel(channel), min(max < min ? max : min), max(max < min ? min : max) {
   assert(channel >= 0 && channel < 4);
 }
 void LAScriterionKeepRGB::write_command(LAScommand& command) const {
@@ -32,7 +32,7 @@ bool LAScriterionKeepRGB::rejects(const LASpoint* point) {
 }
 
 LAScriterionDropRGB::LAScriterionDropRGB(int32_t channel, int32_t min, int32_t max)
-    : channel(channel), min(min < max ? min : max), max(min < max ? max : min) {
+    : channel(channel), min(max < min ? max : min), max(max < min ? min : max) {
   assert(channel >= 0 && channel < 4);
 }
 void LAScriterionDropRGB::write_command(LAScommand& command) const {
@@ -56,7 +56,7 @@ bool LAScriterionKeepRGBgreenness::rejects(const LASpoint* point) {
 }
 
 LAScriterionKeepNDVI::LAScriterionKeepNDVI(float min, float max, int32_t nir_channel)
-    : min(min < max ? min : max), max(min < max ? max : min), nir_channel(nir_channel) {
+    : min(max < min ? max : min), max(max < min ? min : max), nir_channel(nir_channel) {
   assert(nir_channel >= 1 && nir_channel <= 3);
 }
 void LAScriterionKeepNDVI::write_command(LAScommand& command) const {

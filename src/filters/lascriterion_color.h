@@ -37,7 +37,7 @@ class LAScriterionDropRGB : public LAScriterion {
 // Rejects greenness g = 2 * green - blue - red outside [min, max] (ordered).
 class LAScriterionKeepRGBgreenness : public LAScriterion {
  public:
-  LAScriterionKeepRGBgreenness(int32_t min, int32_t max) : min(min < max ? min : max), max(min < max ? max : min) {}
+  LAScriterionKeepRGBgreenness(int32_t min, int32_t max) : min(max < min ? max : min), max(max < min ? min : max) {}
   const char* name() const override { return "keep_RGB_greenness"; }
   void write_command(LAScommand& command) const override;
   uint32_t needed_fields() const override { return LASfield::rgb; }
@@ -48,7 +48,9 @@ class LAScriterionKeepRGBgreenness : public LAScriterion {
 };
 
 // The NDVI criteria compute (a - b) / (a + b) in single precision and reject
-// a ratio outside [min, max] (ordered); with a + b = 0 the point is kept.
+// a ratio outside [min, max]; with a + b = 0 the point is kept. Ordered pairs
+// here and elsewhere are swapped only when max < min, so that a NaN bound
+// stays where it was given and the printed pair reads back the same.
 // Here a is the channel holding near infrared (3 NIR, 1 green or 2 blue)
 // and b is red. Printed "-keep_NDVI", "-keep_NDVI_green_is_NIR" or
 // "-keep_NDVI_blue_is_NIR" with min and max.
@@ -69,7 +71,7 @@ class LAScriterionKeepNDVI : public LAScriterion {
 // infrared), b = the green channel (red).
 class LAScriterionKeepNDVIfromCIR : public LAScriterion {
  public:
-  LAScriterionKeepNDVIfromCIR(float min, float max) : min(min < max ? min : max), max(min < max ? max : min) {}
+  LAScriterionKeepNDVIfromCIR(float min, float max) : min(max < min ? max : min), max(max < min ? min : max) {}
   const char* name() const override { return "keep_NDVI_from_CIR"; }
   void write_command(LAScommand& command) const override;
   uint32_t needed_fields() const override { return LASfield::rgb; }
@@ -83,7 +85,7 @@ class LAScriterionKeepNDVIfromCIR : public LAScriterion {
 class LAScriterionKeepNDVIintensityIsNIR : public LAScriterion {
  public:
   LAScriterionKeepNDVIintensityIsNIR(float min, float max)
-      : min(min < max ? min : max), max(min < max ? max : min) {}
+      : min(max < min ? max : min), max(max < min ? min : max) {}
   const char* name() const override { return "keep_NDVI_intensity_is_NIR"; }
   void write_command(LAScommand& command) const override;
   uint32_t needed_fields() const override { return LASfield::rgb | LASfield::intensity; }

@@ -271,7 +271,7 @@ class LAScriterionDropPointSourceBetween : public LAScriterion {
 // Rejects a scan angle rank < min or > max; the pair is ordered.
 class LAScriterionKeepScanAngle : public LAScriterion {
  public:
-  LAScriterionKeepScanAngle(int32_t min, int32_t max) : min(min < max ? min : max), max(min < max ? max : min) {}
+  LAScriterionKeepScanAngle(int32_t min, int32_t max) : min(max < min ? max : min), max(max < min ? min : max) {}
   const char* name() const override { return "keep_scan_angle"; }
   void write_command(LAScommand& command) const override;
   uint32_t needed_fields() const override { return LASfield::scan_angle; }
@@ -311,7 +311,7 @@ class LAScriterionDropScanAngleBelow : public LAScriterion {
 class LAScriterionDropScanAngleBetween : public LAScriterion {
  public:
   LAScriterionDropScanAngleBetween(int32_t min, int32_t max)
-      : min(min < max ? min : max), max(min < max ? max : min) {}
+      : min(max < min ? max : min), max(max < min ? min : max) {}
   const char* name() const override { return "drop_scan_angle_between"; }
   void write_command(LAScommand& command) const override;
   uint32_t needed_fields() const override { return LASfield::scan_angle; }
