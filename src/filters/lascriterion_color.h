@@ -8,26 +8,29 @@
 #include "filters/lascriterion.h"
 
 // Rejects a channel value < min or > max; channel 0 red, 1 green, 2 blue,
-// 3 NIR; the pair is ordered. Printed "-keep_RGB_<channel> min max".
+// 3 NIR; the pair is ordered. Printed "-keep_RGB_<channel> min max". The
+// near-infrared channel is a layer of its own in compressed points, so it
+// asks for the NIR bit too; without it the test would see an undecoded value.
 class LAScriterionKeepRGB : public LAScriterion {
  public:
   LAScriterionKeepRGB(int32_t channel, int32_t min, int32_t max);
   const char* name() const override { return "keep_RGB"; }
   void write_command(LAScommand& command) const override;
-  uint32_t needed_fields() const override { return LASfield::rgb; }
+  uint32_t needed_fields() const override { return channel == 3 ? LASfield::rgb | LASfield::nir : LASfield::rgb; }
   bool rejects(const LASpoint* point) override;
 
  private:
   int32_t channel, min, max;
 };
 
-// Rejects min <= channel value <= max; printed "-drop_RGB_<channel> min max".
+// Rejects min <= channel value <= max; printed "-drop_RGB_<channel> min max";
+// the NIR channel asks for the NIR bit like the keep variant.
 class LAScriterionDropRGB : public LAScriterion {
  public:
   LAScriterionDropRGB(int32_t channel, int32_t min, int32_t max);
   const char* name() const override { return "drop_RGB"; }
   void write_command(LAScommand& command) const override;
-  uint32_t needed_fields() const override { return LASfield::rgb; }
+  uint32_t needed_fields() const override { return channel == 3 ? LASfield::rgb | LASfield::nir : LASfield::rgb; }
   bool rejects(const LASpoint* point) override;
 
  private:

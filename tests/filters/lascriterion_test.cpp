@@ -729,7 +729,9 @@ TEST(CriterionMask, EachCriterionAsksForTheFieldsItReads) {
       {"-thin_with_grid 1", 0},
       {"-keep_every_nth 2", 0},
       {"-keep_RGB_red 1 2", 0x100},
-      {"-keep_RGB_nir 1 2", 0x100},
+      {"-keep_RGB_blue 1 2", 0x100},
+      {"-keep_RGB_nir 1 2", 0x300},  // NIR is decoded apart from RGB
+      {"-drop_RGB_nir 1 2", 0x300},
       {"-keep_NDVI 0 1", 0x300},
       {"-keep_NDVI_green_is_NIR 0 1", 0x100},
       {"-keep_NDVI_from_CIR 0 1", 0x100},
