@@ -499,7 +499,8 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
     return false;
   }
 
-  reader = std::make_unique<LASchunkReader>(decompress_selective);
+  // The point reader becomes the reader's only once it stands at the points.
+  auto points = std::make_unique<LASchunkReader>(decompress_selective);
   bool initialised;
   if (header.qopack) {
     initialised = point.init(&header, header.qopack->num_items, header.qopack->items, &header);
@@ -510,9 +511,9 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
 
   bool set_up;
   if (header.qopack) {
-    set_up = reader->setup(header.qopack->num_items, header.qopack->items, header.qopack.get());
+    set_up = points->setup(header.qopack->num_items, header.qopack->items, header.qopack.get());
   } else {
-    set_up = reader->setup(point.num_items, point.items);
+    set_up = points->setup(point.num_items, point.items);
   }
   if (!set_up) {
     fprintf(stderr, "ERROR: point type %d of size %d not supported\n", header.point_data_format,
@@ -520,10 +521,11 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
     return false;
   }
 
-  if (!reader->init(in)) {
+  if (!points->init(in)) {
     fprintf(stderr, "ERROR: cannot start reading points of '%s'\n", get_display_name());
     return false;
   }
+  reader = std::move(points);
   checked_end = false;
   return true;
 }
@@ -764,11 +766,11 @@ bool LASreaderLAS::seek(int64_t index) {
 
 bool LASreaderLAS::read_point_default() {
   if (p_count < npoints) {
-    if (reader && reader->read(point.point)) {
+    if (!reader) return false;
+    if (reader->read(point.point)) {
       p_count++;
       return true;
     }
-    if (!reader) return false;
     if (reader->get_last_warning()) {
       fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->get_last_warning(), get_display_name());
     }
