@@ -135,6 +135,7 @@ struct FixedOption {
   BadLast bad_last;
 };
 
+// The factory of a table row: builds the criterion from the scanned values.
 #define CRITERION(expr) [](const Value* v) -> LAScriterion* { (void)v; return expr; }
 
 bool check_return_mask(const char* option, const Value* v, char* const*) {
