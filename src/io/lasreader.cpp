@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstdio>
 
+#include "filters/lasfilter.h"
+
 LASreader::LASreader() = default;
 
 LASreader::~LASreader() = default;
@@ -18,11 +20,17 @@ void LASreader::set_transform(LAStransform* transform) {
 }
 
 void LASreader::choose_read_path() {
-  // No filter or transform class exists yet, so only null pointers can
-  // arrive here, and both paths are the plain read.
-  assert(filter == nullptr && transform == nullptr);
+  // No transform class exists yet, so only a null transform can arrive here.
+  assert(transform == nullptr);
   read_complex = &LASreader::read_point_default;
-  read_simple = &LASreader::read_point_default;
+  read_simple = filter ? &LASreader::read_point_filtered : &LASreader::read_point_default;
+}
+
+bool LASreader::read_point_filtered() {
+  while ((this->*read_complex)()) {
+    if (!filter->rejects(&point)) return true;
+  }
+  return false;
 }
 
 bool LASreader::inside_none() {

@@ -36,9 +36,10 @@ class LASreader {
   virtual int32_t get_format() const = 0;
   virtual bool has_layers() const { return false; }
 
-  // Per-point hooks, borrowed from their owner. The filter, transform and
-  // ignore classes come with the filter layer; until then a reader carries
-  // none of them and reads along the default path.
+  // Per-point hooks, borrowed from their owner. With a filter, read_point()
+  // delivers only the points the filter does not reject (p_count still
+  // counts every point read). The transform and ignore classes come with
+  // their layers; until then only null ones exist.
   virtual void set_filter(LASfilter* filter);
   virtual void set_transform(LAStransform* transform);
   void set_ignore(LASignore* ignore) { this->ignore = ignore; }
@@ -80,6 +81,9 @@ class LASreader {
   virtual bool read_point_default() = 0;
 
   using ReadFunction = bool (LASreader::*)();
+
+  // read_complex until the filter keeps a point.
+  bool read_point_filtered();
 
   LASindex* index = nullptr;
   LASfilter* filter = nullptr;

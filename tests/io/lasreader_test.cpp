@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "filters/lasfilter.h"
 #include "io/lasreader.h"
 
 namespace {
@@ -28,7 +30,9 @@ class LASreaderCounting : public LASreader {
  protected:
   bool read_point_default() override {
     if (p_count >= npoints) return false;
-    point.X = static_cast<int32_t>(p_count++);
+    point.X = static_cast<int32_t>(p_count);
+    point.classification = static_cast<uint8_t>(p_count % 3);
+    p_count++;
     return true;
   }
 };
@@ -49,6 +53,24 @@ TEST(LASreader, ReadPointUsesTheDefaultPath) {
   EXPECT_EQ(reader.point.X, 2);
   EXPECT_EQ(reader.get_filter(), nullptr);
   EXPECT_EQ(reader.get_index(), nullptr);
+}
+
+// With a filter only the kept points arrive; every point read is counted.
+TEST(LASreader, FilterDropsPointsAndNullFilterRestoresThePlainPath) {
+  LASreaderCounting reader(10);
+  LASfilter filter;
+  ASSERT_TRUE(filter.parse(std::string("-keep_class 2")));
+  reader.set_filter(&filter);
+  std::vector<int32_t> kept;
+  while (reader.read_point()) kept.push_back(reader.point.X);
+  EXPECT_EQ(kept, (std::vector<int32_t>{2, 5, 8}));
+  EXPECT_EQ(reader.p_count, 10);
+
+  reader.set_filter(nullptr);
+  ASSERT_TRUE(reader.seek(0));
+  int n = 0;
+  while (reader.read_point()) n++;
+  EXPECT_EQ(n, 10);
 }
 
 TEST(LASreader, AreaQueriesAreRefused) {
