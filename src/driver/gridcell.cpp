@@ -16,10 +16,27 @@ GridCell control_point_cell(double x, double y, double origin_x, double origin_y
   return cell;
 }
 
+namespace {
+
+// cell_index(floor(q)) without a call into the maths library: this runs for
+// every LiDAR point of the first pass. Inside the signed 32-bit range the
+// truncation toward zero is stepped down for negative fractions; everything
+// else (also NaN) takes the general path.
+uint32_t floor_index(float q) {
+  if (q >= -2147483648.0f && q < 2147483648.0f) {
+    int64_t i = static_cast<int64_t>(q);
+    if (static_cast<float>(i) > q) --i;  // stays at or above -2^31
+    return static_cast<uint32_t>(static_cast<int32_t>(i));
+  }
+  return cell_index(std::floor(static_cast<double>(q)));
+}
+
+}  // namespace
+
 GridCell lidar_point_cell(float x, float y, float step) {
   GridCell cell;
-  cell.col = cell_index(std::floor(x / step));
-  cell.row = cell_index(std::floor(y / step));
+  cell.col = floor_index(x / step);
+  cell.row = floor_index(y / step);
   return cell;
 }
 

@@ -44,6 +44,24 @@ TEST(GridCell, ControlPointsInDoubleLidarPointsInSingle) {
   EXPECT_EQ(below.row, 0xFFFFFFFFu);
 }
 
+// The LiDAR cell is floor(x / step) in single precision for every value,
+// also at the edges of the index range and for values that are no number.
+TEST(GridCell, LidarCellIsTheFloorOfTheQuotient) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float values[] = {0.0f,          -0.0f,        0.25f,        -0.25f,      4.999999f,   -4.999999f,
+                          5.0f,          -5.0f,        1e-30f,       -1e-30f,     8388607.5f,  -8388607.5f,
+                          1e9f,          -1e9f,        2147483520.0f, -2147483648.0f, 2147483648.0f, -2147483904.0f,
+                          1e30f,         -1e30f,       inf,          -inf,        std::nanf("")};
+  for (float x : values) {
+    for (float step : {1.0f, 0.1f, 5.0f, 15.0f}) {
+      SCOPED_TRACE(testing::Message() << x << " / " << step);
+      const GridCell cell = lidar_point_cell(x, -x, step);
+      EXPECT_EQ(cell.col, cell_index(std::floor(static_cast<double>(x / step))));
+      EXPECT_EQ(cell.row, cell_index(std::floor(static_cast<double>(-x / step))));
+    }
+  }
+}
+
 TEST(GridCell, NeighbourhoodRowByRow) {
   GridCell cells[9];
   neighbourhood(GridCell{0u, 7u}, cells);
