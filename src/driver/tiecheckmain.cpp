@@ -125,7 +125,8 @@ int finish_run(int exit_code, bool wait) {
 int print_usage(int exit_code, bool wait) {
   std::fprintf(stderr, "usage:\n");
   std::fprintf(stderr, "tiecheck -i lidar.las -cp cp.txt -keep_class 2\n");
-  std::fprintf(stderr, "tiecheck -i lidar.las -cp cp.csv -keep_class 2 8 -parse sxyz -step 2 -adjust_z -odix _adjusted -oqpk\n");
+  std::fprintf(stderr,
+               "tiecheck -i lidar.las -cp cp.csv -keep_class 2 8 -parse sxyz -step 2 -adjust_z -odix _adjusted -oqpk\n");
   std::fprintf(stderr, "tiecheck -i lidar.qpk -cp cp.csv -keep_class 2 8 -parse xsysz -cp_out cp_out.csv\n");
   std::fprintf(stderr, "tiecheck -i *.las -cp cp.txt -skip 3 -keep_class 2\n");
   std::fprintf(stderr, "tiecheck -i lidar.txt -iparse cssxyz -cp cp.txt -parse ssxyz -skip 3 -keep_class 2 8\n");

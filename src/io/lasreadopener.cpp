@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "filters/lasfilter.h"
 #include "io/lasreader.h"
 #include "io/lasreader_merged.h"
 #include "las/lasreader_las.h"
@@ -109,9 +110,10 @@ void LASreadOpener::reset() {
 void LASreadOpener::set_filter(LASfilter* new_filter) { filter = new_filter; }
 
 void LASreadOpener::set_decompress_selective(uint32_t mask) {
-  // The filter, transform and ignore set add the fields they test once
-  // their layer is in place; until then no reader carries any of them.
+  // The transform and ignore set add their fields once their layers are in
+  // place.
   decompress_selective = mask;
+  if (filter != nullptr) decompress_selective |= filter->get_decompress_selective();
 }
 
 void LASreadOpener::set_scale_factor(const double* scale) {
@@ -290,7 +292,8 @@ bool LASreadOpener::parse(int argc, char* argv[], bool parse_ignore) {
     const char* arg = argv[i];
     if (arg[0] == '\0') continue;
     if (std::strcmp(arg, "-h") == 0) {
-      // The filter, transform and ignore help join here with their layers.
+      // The transform and ignore help join here with their layers.
+      LASfilter::usage();
       usage();
       return true;
     }
@@ -346,8 +349,9 @@ bool LASreadOpener::parse(int argc, char* argv[], bool parse_ignore) {
         }
       }
       if (!(v[2] > 0.0)) {
-        std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n",
-                     arg, v[2]);
+        std::fprintf(stderr,
+                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n", arg,
+                     v[2]);
         return false;
       }
       inside_circle = std::vector<double>(v, v + 3);
@@ -499,13 +503,15 @@ bool LASreadOpener::parse(int argc, char* argv[], bool parse_ignore) {
       const char* names[3] = {"rescale_x", "rescale_y", "rescale_z"};
       for (int k = 0; k < 3; k++) {
         if (!scan_double(argv[i + 1 + k], v[k])) {
-          std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid %s\n",
-                       arg, argv[i + 1 + k], names[k]);
+          std::fprintf(stderr,
+                       "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid %s\n", arg,
+                       argv[i + 1 + k], names[k]);
           return false;
         }
         if (v[k] == 0.0) {
-          std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid %s\n",
-                       arg, v[k], names[k]);
+          std::fprintf(stderr,
+                       "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid %s\n", arg,
+                       v[k], names[k]);
           return false;
         }
       }
@@ -562,7 +568,8 @@ bool LASreadOpener::parse(int argc, char* argv[], bool parse_ignore) {
       for (int k = 0; k < 3; k++) {
         if (!scan_double(argv[i + 1 + k], v[k])) {
           std::fprintf(stderr,
-                       "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a valid %s\n",
+                       "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a valid "
+                       "%s\n",
                        arg, argv[i + 1 + k], names[k]);
           return false;
         }
@@ -703,8 +710,20 @@ bool LASreadOpener::parse(int argc, char* argv[], bool parse_ignore) {
       return false;
     }
   }
-  // The filter, the transform and the ignore set parse the command line
-  // here once their layers are in place.
+  if (parsed_filter) {
+    parsed_filter->clean();
+  } else {
+    parsed_filter = std::make_unique<LASfilter>();
+  }
+  if (!parsed_filter->parse(argc, argv)) {
+    parsed_filter.reset();
+    filter = nullptr;
+    return false;
+  }
+  if (parsed_filter->get_number_of_criteria() == 0) parsed_filter.reset();
+  filter = parsed_filter.get();
+  // The transform and the ignore set parse the command line here once their
+  // layers are in place.
   return true;
 }
 
@@ -791,15 +810,18 @@ LASreader* LASreadOpener::open_las(const char* name) {
     return nullptr;
   }
   if (files_are_flightlines != 0) {
+    const int32_t position = static_cast<int32_t>(file_name_current);
     reader->header.file_source_ID =
-        static_cast<uint16_t>(files_are_flightlines_index + files_are_flightlines + static_cast<int32_t>(file_name_current));
+        static_cast<uint16_t>(files_are_flightlines_index + files_are_flightlines + position);
   }
   if (!configure(reader.get(), true)) return nullptr;
   return reader.release();
 }
 
 LASreader* LASreadOpener::open(const char* other_file_name, bool reset_after_other) {
-  // The filter and transform reset their counters here once they exist.
+  // Criteria with a state (thinning, duplicates) start afresh for each
+  // reader; the transform resets here once it exists.
+  if (filter != nullptr) filter->reset();
   LASreader* reader = nullptr;
   if (!files.empty() || other_file_name != nullptr) {
     use_stdin = false;

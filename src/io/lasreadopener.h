@@ -50,10 +50,11 @@ class LASreadOpener {
   LASreadOpener& operator=(const LASreadOpener&) = delete;
 
   // Consumes the input options from argv[1] on (each consumed argument
-  // becomes the empty string), skipping empty arguments, and then lets the
-  // filter parse the whole command line. "-h" prints the help texts and
-  // returns true at once without consuming it. "-ignore_" options are an
-  // error unless parse_ignore is set. False after a printed error.
+  // becomes the empty string), skipping empty arguments, and then lets a
+  // filter parse the whole command line; a filter without criteria is
+  // dropped. "-h" prints the help texts and returns true at once without
+  // consuming it. "-ignore_" options are an error unless parse_ignore is
+  // set. False after a printed error.
   [[nodiscard]] bool parse(int argc, char* argv[], bool parse_ignore = false);
   void usage() const;
 
@@ -195,7 +196,10 @@ class LASreadOpener {
   bool pipe_on = false;
   bool use_stdin = false;
   bool unique = false;
-  LASfilter* filter = nullptr;  // owned once the filter layer parses
+  // The filter parsed from the command line (owned) and the one readers
+  // get (set_filter may replace it without freeing either).
+  std::unique_ptr<LASfilter> parsed_filter;
+  LASfilter* filter = nullptr;
   LAStransform* transform = nullptr;
   LASignore* ignore = nullptr;
   uint32_t decompress_selective = 0xFFFFFFFF;

@@ -48,7 +48,9 @@ const char* name_extension(uint32_t format) {
 }
 
 // Extension of make_file_name(): text for every format above QFIT.
-const char* made_extension(uint32_t format) { return format > LASwriteOpener::format_qfit ? "txt" : name_extension(format); }
+const char* made_extension(uint32_t format) {
+  return format > LASwriteOpener::format_qfit ? "txt" : name_extension(format);
+}
 
 // Replaces what follows the last '.' (searched down to position 1).
 void replace_extension(std::string& name, const char* extension) {
@@ -311,8 +313,8 @@ void LASwriteOpener::make_file_name(const char* input_name, int32_t number) {
       const size_t dot = extension_dot(name);
       if (dot != std::string::npos && dot >= 1) name.resize(dot);
       if (cut > 0) {
-        const size_t begin = name_start(name);
-        const size_t n = static_cast<size_t>(cut) < name.size() - begin ? static_cast<size_t>(cut) : name.size() - begin;
+        const size_t length = name.size() - name_start(name);
+        const size_t n = static_cast<size_t>(cut) < length ? static_cast<size_t>(cut) : length;
         name.resize(name.size() - n);
       }
       if (appendix) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/program_runner.h"
+#include "filters/lasfilter.h"
 #include "support/lastestfiles.h"
 
 namespace {
@@ -88,6 +89,12 @@ class ProgramTest : public testing::Test {
 
 const char* const two_sampled = "sampled TIN at 2 of 2 control points.\n";
 
+std::string filter_help() {
+  testing::internal::CaptureStderr();
+  LASfilter::usage();
+  return testing::internal::GetCapturedStderr();
+}
+
 TEST_F(ProgramTest, OptionsMessagesAndExitCodes) {
   struct Case {
     std::vector<std::string> args;
@@ -115,8 +122,11 @@ TEST_F(ProgramTest, OptionsMessagesAndExitCodes) {
       {{"-frobnicate"}, 1, "ERROR: cannot understand argument '-frobnicate'\n"},
       {{"-cp", "cp.txt", "stray"}, 1, "ERROR: cannot understand argument 'stray'\n"},
       {{"-version"}, 0, "tiecheck of Quillbox, version 221128\n"},
-      {{"-gui"}, 1, "WARNING: not compiled with GUI support. ignoring '-gui' ...\nERROR: no control point file specified\n"},
-      {{"-h"}, 1, std::string(input_help) + output_help + "ERROR: cannot understand argument '-h'\n"},
+      {{"-gui"}, 1,
+       "WARNING: not compiled with GUI support. ignoring '-gui' ...\n"
+       "ERROR: no control point file specified\n"},
+      {{"-h"}, 1, filter_help() + input_help + output_help + "ERROR: cannot understand argument '-h'\n"},
+      {{"-keep_class"}, 1, "ERROR: '-keep_class' needs at least 1 argument: classification\n"},
       // The parsers in front of the driver.
       {{"-epsg", "40000"}, 1, "ERROR: '-epsg' needs 1 argument: EPSG code but 40000 is not a valid code\n"},
       {{"-i"}, 1, "ERROR: '-i' needs at least 1 argument: file_name or wild_card\n"},
@@ -176,7 +186,9 @@ TEST_F(ProgramTest, BrokenInputFile) {
   dir_.write("broken.las", "this is not a LAS file");
   const ProgramResult r = run({"-i", "broken.las", "-cp", "cp.txt"});
   EXPECT_EQ(r.exit_code, 1);
-  const std::string tail = "ERROR: cannot open lasreaderlas with file name 'broken.las'\nERROR: could not open lasreader\n";
+  const std::string tail =
+      "ERROR: cannot open lasreaderlas with file name 'broken.las'\n"
+      "ERROR: could not open lasreader\n";
   ASSERT_GE(r.err.size(), tail.size());
   EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail);
   EXPECT_EQ(r.out, "");

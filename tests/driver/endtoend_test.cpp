@@ -175,6 +175,30 @@ TEST_F(EndToEnd, TilesReadMergedGiveTheReportOfOneFile) {
   }
 }
 
+// Canopy points 10 m above the ground between the ground points: the class
+// filter keeps them out of the TIN, and the ground gives the exact offsets.
+TEST_F(EndToEnd, ClassFilterKeepsTheGround) {
+  std::vector<Point> points = plane_points();
+  for (int y = 0; y < 30; y++) {
+    for (int x = 0; x < 40; x++) {
+      points.push_back({origin_x + x + 0.5, origin_y + y + 0.5, plane(x + 0.5, y + 0.5) + 10.0, 5});
+    }
+  }
+  ASSERT_TRUE(lastest::write_las(dir_.file("canopy.las"), points, exact_quantization()));
+  const std::string a = cp_line("A", 10.25, 10.75, 0.5);
+  const std::string b = cp_line("B", 25.75, 12.25, -0.25);
+  dir_.write("cp.csv", a + b);
+  const ProgramResult ground = run({"-i", "canopy.las", "-cp", "cp.csv", "-parse", "sxyz", "-keep_class", "2"});
+  ASSERT_EQ(ground.exit_code, 0) << ground.err;
+  EXPECT_EQ(ground.out, "0.5," + format("%g", plane(10.25, 10.75)) + "," + a + "-0.25," +
+                            format("%g", plane(25.75, 12.25)) + "," + b);
+  const ProgramResult all = run({"-i", "canopy.las", "-cp", "cp.csv", "-parse", "sxyz"});
+  ASSERT_EQ(all.exit_code, 0) << all.err;
+  double difference = 0.0;
+  ASSERT_EQ(std::sscanf(all.out.c_str(), "%lf", &difference), 1);
+  EXPECT_GT(difference, 2.0);  // the canopy lifts the surface
+}
+
 // The horizontal unit of the input's geo keys: anything but metres makes
 // the collection distance three steps of feet.
 TEST_F(EndToEnd, FeetInputTriplesTheStep) {

@@ -11,8 +11,8 @@
 
 TEST(Sample, MeasuresTheBiasOfTheTile) {
   const std::string examples = std::string(TIECHECK_SOURCE_DIR) + "/examples";
-  const ProgramResult r = run_program({"-i", examples + "/tile_431000_5162000.las", "-cp",
-                                       examples + "/control_points.csv", "-parse", "sxyz", "-quiet"});
+  const ProgramResult r = run_program({"-i", examples + "/tile_431000_5162000.las", "-cp", examples + "/control_points.csv",
+                                       "-parse", "sxyz", "-keep_class", "2", "-quiet"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err,
             "WARNING: there were 4 control points without sufficient LIDAR coverage.\n"

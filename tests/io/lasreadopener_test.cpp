@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/lasfilter.h"
 #include "io/lasreader.h"
 #include "io/lasreader_merged.h"
 #include "las/lasreader_las.h"
@@ -218,7 +219,9 @@ TEST(ReadOpenerParse, ConsumesOwnOptionsOnly) {
                             "-apply_file_source_ID", "-buffered", "25", "-temp_files", "tmp", "-step", "2",
                             "-inside_tile", "100", "200", "50", "-keep_class", "2"});
   ASSERT_TRUE(p.ok) << p.err;
-  EXPECT_EQ(p.left, (std::vector<std::string>{"-cp", "cp.txt", "-step", "2", "-keep_class", "2"}));
+  EXPECT_EQ(p.left, (std::vector<std::string>{"-cp", "cp.txt", "-step", "2"}));
+  ASSERT_NE(opener.get_filter(), nullptr);  // "-keep_class 2"
+  EXPECT_EQ(opener.get_filter()->get_number_of_criteria(), 1u);
   ASSERT_NE(opener.get_scale_factor(), nullptr);
   EXPECT_EQ(opener.get_scale_factor()[0], 0.01);
   EXPECT_EQ(opener.get_scale_factor()[1], 0.02);
@@ -241,13 +244,37 @@ TEST(ReadOpenerParse, ConsumesOwnOptionsOnly) {
 }
 
 TEST(ReadOpenerParse, HelpStopsWithoutConsuming) {
+  testing::internal::CaptureStderr();
+  LASfilter::usage();
+  const std::string filter_help = testing::internal::GetCapturedStderr();
   LASreadOpener opener;
-  Parsed p = parse(opener, {"-h", "-merged"});
+  Parsed p = parse(opener, {"-h", "-merged", "-keep_class", "2"});
   EXPECT_TRUE(p.ok);
-  EXPECT_EQ(p.left, (std::vector<std::string>{"-h", "-merged"}));
-  EXPECT_EQ(p.err.rfind("Supported LAS Inputs\n", 0), 0u);
+  EXPECT_EQ(p.left, (std::vector<std::string>{"-h", "-merged", "-keep_class", "2"}));
+  ASSERT_FALSE(filter_help.empty());
+  EXPECT_EQ(p.err.rfind(filter_help + "Supported LAS Inputs\n", 0), 0u);
   EXPECT_NE(p.err.find("  -inside_circle center_x center_y radius\n"), std::string::npos);
   EXPECT_FALSE(opener.is_merged());
+  EXPECT_EQ(opener.get_filter(), nullptr);
+}
+
+// Without filter options no filter is kept; a filter option that fails
+// fails the parse and leaves no filter behind.
+TEST(ReadOpenerParse, FilterFromTheCommandLine) {
+  LASreadOpener none;
+  EXPECT_TRUE(parse(none, {"-merged"}).ok);
+  EXPECT_EQ(none.get_filter(), nullptr);
+
+  LASreadOpener bad;
+  Parsed p = parse(bad, {"-merged", "-keep_class"});
+  EXPECT_FALSE(p.ok);
+  EXPECT_EQ(p.err.rfind("ERROR: ", 0), 0u) << p.err;
+  EXPECT_EQ(bad.get_filter(), nullptr);
+
+  LASreadOpener masked;
+  ASSERT_TRUE(parse(masked, {"-keep_class", "2"}).ok);
+  masked.set_decompress_selective(1);
+  EXPECT_EQ(masked.get_decompress_selective(), 1u | masked.get_filter()->get_decompress_selective());
 }
 
 // "-faf" takes a start number only when the next argument begins with 1 to
@@ -370,6 +397,26 @@ TEST_F(ReadOpenerOpen, MergedOnlyOverSeveralFiles) {
     EXPECT_EQ(both.get_file_name(), expected);
   }
   EXPECT_FALSE(both.active());
+}
+
+// The filter of the command line reaches every reader: single files and
+// every file of a merged reader deliver only the points it keeps.
+TEST_F(ReadOpenerOpen, FilterReachesEveryReader) {
+  const std::string a = las("a.las", {{1, 1, 1, 2}, {2, 2, 2, 5}, {3, 3, 3, 2}});
+  const std::string b = las("b.las", {{4, 4, 4, 6}, {5, 5, 5, 2}});
+  for (bool merged : {true, false}) {
+    SCOPED_TRACE(merged ? "merged" : "one reader a file");
+    LASreadOpener opener;
+    ASSERT_TRUE(parse(opener, {"-i", a, b, "-keep_class", "2"}).ok);
+    opener.set_merged(merged);
+    std::vector<double> xs;
+    while (opener.active()) {
+      std::unique_ptr<LASreader> reader(opener.open());
+      ASSERT_TRUE(reader);
+      while (reader->read_point()) xs.push_back(reader->point.get_x());
+    }
+    EXPECT_EQ(xs, (std::vector<double>{1, 3, 5}));
+  }
 }
 
 // The reader is chosen by a substring of the name, so tile.las.txt is LAS;
