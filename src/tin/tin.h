@@ -21,8 +21,9 @@ struct TINtriangle {
   int32_t next;
 };
 
-// Starts a new TIN for up to n points. Prints "ERROR (TINclean): failed malloc
-// for %d TINtriangles.\n" and answers false when the pool cannot grow.
+// Starts a new TIN for up to n points: computes the predicate constants and
+// makes the pool hold 2n triangles. Prints "ERROR (TINclean): failed malloc
+// for %d TINtriangles.\n" (2n) and answers false when the pool cannot grow.
 [[nodiscard]] bool tin_init(int n, bool hull_only = false);
 
 // Hands one point (x, y, z) to the TIN through the delay buffer. Points whose
@@ -39,8 +40,11 @@ void tin_add(const float* point);
 // (a degenerate TIN).
 [[nodiscard]] bool tin_finish();
 
-// The triangle holding (x, y), walking from start (or from the last created
-// triangle when start is null); null when (x, y) is a vertex of the TIN.
+// The triangle holding (x, y), walking from start (a triangle in use, or the
+// last created triangle when start is null); null when (x, y) is a vertex of
+// the TIN. A point outside the hull gets an infinite triangle whose
+// half-plane holds it. Walks longer than 10,000 steps end in brute_locate,
+// as does a call before any triangle exists.
 TINtriangle* tin_locate(float x, float y, TINtriangle* start = nullptr);
 
 // The triangle holding (x, y) found by visiting every triangle in use in
@@ -63,6 +67,10 @@ int TINinsegment(const float* a, const float* b, const float* p);
 // and b coincide.
 bool TINonsegment(const float* a, const float* b, const float* p);
 
+// Location hints speed up insertion in random order without changing any
+// answer (on by default); switching them off shows that they do not.
+void tin_set_hints(bool enabled);
+
 // Inspection of the current TIN, for sampling, tests and benchmarks.
 
 // Marks a triangle in use in TINtriangle::next.
@@ -82,7 +90,8 @@ int tin_triangles_in_use();
 // before a first triangle is formed.
 TINtriangle* tin_last_created();
 
-// Bytes held by the module: triangle pool, delay buffer and cavity stack.
+// Bytes held by the module: triangle pool, delay buffer, cavity stack and
+// location hints.
 int64_t tin_memory_bytes();
 
 #endif

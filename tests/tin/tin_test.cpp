@@ -242,6 +242,38 @@ TEST(TinBuild, NonFinitePointsAreLeftOut) {
   EXPECT_TRUE(check_delaunay(refs(points)));
 }
 
+// The location hints must not change the TIN: the pool, slot by slot, and
+// the last created triangle are the same with and without them.
+TEST(TinBuild, HintsLeaveTheTinUnchanged) {
+  struct Case {
+    const char* name;
+    Points points;
+  };
+  Points lattice = lattice_points(150, 150);
+  shuffle_points(lattice, 81);
+  Points duplicates = uniform_points(20000, 82);
+  for (int i = 0; i < 20000; i += 2) duplicates.push_back(duplicates[static_cast<size_t>(i)]);
+  shuffle_points(duplicates, 83);
+  Case cases[] = {
+      {"uniform, random order", uniform_points(40000, 84)},
+      {"scan lines", scanline_points(40000, 85)},
+      {"lattice, random order", lattice},
+      {"duplicates, random order", duplicates},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tin_set_hints(false);
+    ASSERT_TRUE(build_tin(c.points));
+    std::vector<TINtriangle> plain(tin_triangles(), tin_triangles() + tin_high_water());
+    TINtriangle* plain_last = tin_last_created();
+    tin_set_hints(true);
+    ASSERT_TRUE(build_tin(c.points));
+    ASSERT_EQ(tin_high_water(), static_cast<int>(plain.size()));
+    EXPECT_EQ(tin_last_created(), plain_last);
+    EXPECT_EQ(std::memcmp(plain.data(), tin_triangles(), plain.size() * sizeof(TINtriangle)), 0);
+  }
+}
+
 TEST(TinPool, GrowsReusesAndCounts) {
   // More points than announced: the pool grows instead of overrunning.
   Points many = uniform_points(20000, 61);
