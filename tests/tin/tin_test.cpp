@@ -158,7 +158,36 @@ TEST(TinBuild, DegenerateConfigurationsStayDelaunay) {
     }
   }
 
+  // Coordinates spread over many orders of magnitude, up to the float
+  // limit: coordinate differences are inexact in double, so the exact stage
+  // must carry their rounding errors.
+  Points magnitudes;
+  std::mt19937 wide(25);
+  for (int i = 0; i < 400; i++) {
+    auto coordinate = [&] {
+      float v = std::ldexp(static_cast<float>(wide() % 2001) - 1000.0f,
+                           static_cast<int>(wide() % 81) - 40);
+      return v;
+    };
+    magnitudes.push_back({coordinate(), coordinate(), 0.0f});
+  }
+  magnitudes.push_back({3e38f, 3e38f, 0});
+  magnitudes.push_back({-3e38f, 3e38f, 0});
+  magnitudes.push_back({0, -3e38f, 0});
+
+  // A lattice far from the origin, at the float spacing there: every
+  // in-circle test of a lattice square is a tie the filter cannot decide.
+  Points far_lattice;
+  for (int j = 0; j < 60; j++) {
+    for (int i = 0; i < 60; i++) {
+      far_lattice.push_back({1048576.0f + 0.125f * i, 2097152.0f + 0.25f * j, 0.0f});
+    }
+  }
+  shuffle_points(far_lattice, 26);
+
   Case cases[] = {
+      {"wide range of magnitudes", magnitudes},
+      {"lattice far from the origin", far_lattice},
       {"collinear run then apex", run_then_apex},
       {"duplicates in x and y", duplicates},
       {"lattice in rows", lattice_rows},
