@@ -154,6 +154,42 @@ TEST_F(MergedTest, WideBoxRaisesScaleAndMovesOffset) {
   EXPECT_DOUBLE_EQ(points[1].x, 30000000);
 }
 
+// With an area query, each file gets the area and a file lying wholly
+// outside it is never opened: here it is destroyed after the populate pass
+// and reading still succeeds.
+TEST_F(MergedTest, AreaQuerySkipsFilesOutsideIt) {
+  const std::string west = las("west.las", {{0, 0, 1}, {5, 5, 2}, {9, 9, 3}});
+  const std::string east = las("east.las", {{100, 0, 4}, {105, 5, 5}});
+  const std::string mid = las("mid.las", {{8, 8, 6}, {20, 20, 7}});
+  struct Case {
+    const char* name;
+    int kind;
+    std::vector<double> zs;
+  };
+  const Case cases[] = {{"rectangle", 3, {2, 3, 6}}, {"tile", 1, {2, 3, 6}}, {"circle", 2, {2, 6}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(lastest::write_las(east, {{100, 0, 4}, {105, 5, 5}}));
+    LASreaderMerged reader;
+    ASSERT_TRUE(open(reader, {west, east, mid}));
+    bool ok = false;
+    if (c.kind == 3) ok = reader.inside_rectangle(4, 4, 12, 12);
+    if (c.kind == 1) ok = reader.inside_tile(4.0f, 4.0f, 8.0f);
+    if (c.kind == 2) ok = reader.inside_circle(6.5, 6.5, 2.2);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(reader.header.min_x, c.kind == 2 ? 4.3 : 4.0);
+    dir_.write("east.las", "overwritten");
+    testing::internal::CaptureStderr();
+    std::vector<double> zs;
+    for (const Point& p : read_all(reader)) zs.push_back(p.z);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(zs, c.zs);
+    ASSERT_TRUE(reader.inside_none());
+    EXPECT_EQ(reader.header.min_x, 0.0);
+    EXPECT_EQ(reader.header.max_x, 105.0);
+  }
+}
+
 // Files that cannot be merged are refused when added and do not stop the
 // others; a file that cannot be opened in the populate pass fails open.
 TEST_F(MergedTest, RefusedAndBrokenFiles) {

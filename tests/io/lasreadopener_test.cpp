@@ -419,6 +419,42 @@ TEST_F(ReadOpenerOpen, FilterReachesEveryReader) {
   }
 }
 
+// The area options reach the reader; a LAS reader takes only the first of
+// rectangle, tile and circle.
+TEST_F(ReadOpenerOpen, AreaOptionsReachTheReader) {
+  const std::string a = las("a.las", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}});
+  const std::string b = las("b.las", {{5, 5, 5}, {6, 6, 6}});
+  struct Case {
+    std::vector<std::string> options;
+    uint32_t inside;
+    std::vector<double> xs;
+  };
+  const Case cases[] = {
+      {{"-inside", "2", "2", "4", "4"}, LASreader::inside_is_rectangle, {2, 3}},
+      {{"-inside_tile", "3", "3", "3"}, LASreader::inside_is_tile, {3, 4, 5}},
+      {{"-inside_circle", "5", "5", "1.5"}, LASreader::inside_is_circle, {4, 5, 6}},
+      {{"-inside_circle", "5", "5", "1.5", "-inside", "0", "0", "2.5", "2.5"}, LASreader::inside_is_rectangle, {1, 2}},
+  };
+  for (bool merged : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.options[0] + (merged ? " merged" : ""));
+      LASreadOpener opener;
+      std::vector<std::string> args = {"-i", a, b};
+      args.insert(args.end(), c.options.begin(), c.options.end());
+      ASSERT_TRUE(parse(opener, args).ok);
+      opener.set_merged(merged);
+      std::vector<double> xs;
+      while (opener.active()) {
+        std::unique_ptr<LASreader> reader(opener.open());
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(reader->get_inside(), c.inside);
+        while (reader->read_point()) xs.push_back(reader->point.get_x());
+      }
+      EXPECT_EQ(xs, c.xs);
+    }
+  }
+}
+
 // The reader is chosen by a substring of the name, so tile.las.txt is LAS;
 // formats without a reader yet fail with a message naming the reader.
 TEST_F(ReadOpenerOpen, ReaderChosenByName) {
