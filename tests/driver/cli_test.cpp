@@ -182,6 +182,24 @@ TEST_F(ProgramTest, WaitAfterSuccess) {
   EXPECT_EQ(e.err, "ERROR: could not open 'missing.txt'\n");
 }
 
+// LAS points piped into standard input.
+TEST_F(ProgramTest, PointsFromStandardInput) {
+  const ProgramResult r = run({"-stdin", "-cp", "cp.txt", "-quiet"}, lastest::read_file(dir_.file("a.las")));
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, two_sampled);
+  EXPECT_EQ(r.out, "0.25 104.125 1005.5 2005.5 103.875\n-0.5 108.375 1010.5 2012.5 108.875\n");
+}
+
+// "-cp_out" goes into the "-odir" directory under its base name.
+TEST_F(ProgramTest, ControlPointOutputIntoOutputDirectory) {
+  ASSERT_EQ(mkdir(dir_.file("out").c_str(), 0755), 0);
+  const ProgramResult r = run({"-i", "a.las", "-cp", "cp.txt", "-quiet", "-odir", "out", "-cp_out", "some/where/cp.txt"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(lastest::read_file(dir_.file("out/cp.txt")),
+            "0.25 104.125 1005.5 2005.5 103.875\n-0.5 108.375 1010.5 2012.5 108.875\n");
+}
+
 TEST_F(ProgramTest, BrokenInputFile) {
   dir_.write("broken.las", "this is not a LAS file");
   const ProgramResult r = run({"-i", "broken.las", "-cp", "cp.txt"});
