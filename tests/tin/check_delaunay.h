@@ -15,9 +15,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <string>
 #include <set>
 #include <sstream>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>

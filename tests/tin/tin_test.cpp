@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "tin/check_delaunay.h"
 #include "tin/tin_points.h"
