@@ -28,7 +28,7 @@
 // incircle: per row a, t_a = fl(|bdxcdy| + |cdxbdy|), alift = fl(adx^2 +
 // ady^2), bc = fl(bdxcdy - cdxbdy), adet = fl(alift bc), pa = fl(t_a alift);
 // det = fl(fl(adet + bdet) + cdet); the permanent is r = fl(pa + pb),
-// P = fl(r + pc). Exact counterparts carry no tilde in words below.
+// P = fl(r + pc). Upper-case names (BC, ALIFT, ADET, D) are exact values.
 //   |bc - BC|        <= u|bc| + c1(|bdxcdy| + |cdxbdy|) <= k t_a,
 //                       k = u + c1 (1 + u)     (|bc| <= t_a by monotony)
 //   |alift - ALIFT|  <= k alift                (same argument, all terms >= 0)
