@@ -30,7 +30,7 @@
 // det = fl(fl(adet + bdet) + cdet); the permanent is r = fl(pa + pb),
 // P = fl(r + pc). Upper-case names (BC, ALIFT, ADET, D) are exact values.
 //   |bc - BC|        <= u|bc| + c1(|bdxcdy| + |cdxbdy|) <= k t_a,
-//                       k = u + c1 (1 + u)     (|bc| <= t_a by monotony)
+//                       k = u + c1 (1 + u)     (|bc| <= t_a by monotonicity)
 //   |alift - ALIFT|  <= k alift                (same argument, all terms >= 0)
 //   |BC|             <= (1 + k) t_a
 //   |alift bc - ALIFT BC| <= alift |bc - BC| + |BC| |alift - ALIFT|
