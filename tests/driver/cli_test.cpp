@@ -173,6 +173,46 @@ TEST_F(ProgramTest, OptionsMessagesAndExitCodes) {
   }
 }
 
+// The driver's run options reach the run: thresholds, skipped lines,
+// parse string, step.
+TEST_F(ProgramTest, OptionsReachTheRun) {
+  dir_.write("cp_heading.txt", "id x y z\nA 1005.5 2005.5 103.875\nB 1010.5 2012.5 108.875\n");
+  const std::string a = "1005.5 2005.5 103.875\n";
+  const std::string b = "1010.5 2012.5 108.875\n";
+  struct Case {
+    std::vector<std::string> options;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"-cp_ignore_diff", "0.3"}, "used 0.25 104.125 " + a + "ignored -0.5 108.375 " + b,
+       "WARNING: there were 1 ignored control points with diff above 0.3 or below -0.3.\n"
+       "sampled TIN at 1 of 2 control points.\n"},
+      {{"-cp_ignore_diff_above", "0.2"}, "ignored 0.25 104.125 " + a + "used -0.5 108.375 " + b,
+       "WARNING: there were 1 ignored control points with diff above 0.2 or below 0.\n"
+       "sampled TIN at 1 of 2 control points.\n"},
+      {{"-cp_ignore_diff_below", "-0.4"}, "used 0.25 104.125 " + a + "ignored -0.5 108.375 " + b,
+       "WARNING: there were 1 ignored control points with diff above 0 or below -0.4.\n"
+       "sampled TIN at 1 of 2 control points.\n"},
+      {{"-cp", "cp_heading.txt", "-parse", "sxyz", "-skip", "1"},
+       "0.25 104.125 A " + a + "-0.5 108.375 B " + b, two_sampled},
+      {{"-cp", "cp_heading.txt", "-cp_parse", "sxyz"},
+       "diff lidar_z id x y z\n0.25 104.125 A " + a + "-0.5 108.375 B " + b, two_sampled},
+      {{"-step", "0.4"}, "- - " + a + "- - " + b,
+       "WARNING: there were 2 control points without sufficient LIDAR coverage.\n"
+       "sampled TIN at 0 of 2 control points.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[0] + " " + c.options[1]);
+    std::vector<std::string> args = {"-i", "a.las", "-cp", "cp.txt", "-quiet"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
 TEST_F(ProgramTest, WaitAfterSuccess) {
   const ProgramResult r = run({"-i", "a.las", "-cp", "cp.txt", "-quiet", "-wait"}, "\n");
   EXPECT_EQ(r.exit_code, 0);
