@@ -1267,12 +1267,14 @@ std::string LASfilter::format_commands() const {
 void LASfilter::add_criterion(LAScriterion* criterion) {
   criteria.push_back(criterion);
   counters.push_back(0);
+  update_first_class_test();
 }
 
 LAScriterion* LASfilter::take_last() {
   LAScriterion* last = criteria.back();
   criteria.pop_back();
   counters.pop_back();
+  update_first_class_test();
   return last;
 }
 
@@ -1282,6 +1284,20 @@ void LASfilter::clean() {
   counters.clear();
   criteria.shrink_to_fit();
   counters.shrink_to_fit();
+  update_first_class_test();
+}
+
+void LASfilter::update_first_class_test() {
+  first_class_test = ClassTest::none;
+  if (criteria.empty()) return;
+  const LAScriterion* first = criteria[0];
+  if (strcmp(first->name(), "keep_classification_mask") == 0) {
+    first_class_test = ClassTest::keep;
+    first_class_drop_mask = ~static_cast<const LAScriterionKeepClassifications*>(first)->get_keep_mask();
+  } else if (strcmp(first->name(), "drop_classification_mask") == 0) {
+    first_class_test = ClassTest::drop;
+    first_class_drop_mask = static_cast<const LAScriterionDropClassifications*>(first)->get_drop_mask();
+  }
 }
 
 uint32_t LASfilter::needed_fields() const {

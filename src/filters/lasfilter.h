@@ -20,8 +20,7 @@
 #include <vector>
 
 #include "filters/lascriterion.h"
-
-class LASpoint;
+#include "las/laspoint.h"
 
 class LASfilter {
  public:
@@ -62,7 +61,15 @@ class LASfilter {
   // the first that rejects has its counter incremented and later ones are
   // not asked. Inline: this runs once per point of every filtered read.
   bool rejects(const LASpoint* point) {
-    for (size_t i = 0; i < criteria.size(); i++) {
+    size_t i = 0;
+    if (first_class_test != ClassTest::none) {
+      if (class_rejects(point)) {
+        counters[0]++;
+        return true;
+      }
+      i = 1;
+    }
+    for (; i < criteria.size(); i++) {
       if (criteria[i]->rejects(point)) {
         counters[i]++;
         return true;
@@ -90,8 +97,26 @@ class LASfilter {
   // The most recent criterion, taken out of the list without destroying it.
   LAScriterion* take_last();
 
+  // A class list first in the filter ("-keep_class 2", the usual selection
+  // of ground points) is tested here without a virtual call; the criterion
+  // itself is stateless, so its mask is copied when the list changes.
+  enum class ClassTest : uint8_t { none, keep, drop };
+  void update_first_class_test();
+  bool class_rejects(const LASpoint* point) const;
+
+  ClassTest first_class_test = ClassTest::none;
+  uint32_t first_class_drop_mask = 0;
+
   std::vector<LAScriterion*> criteria;  // owned, in the order of adding
   std::vector<int64_t> counters;
 };
+
+// The test of LAScriterionKeepClassifications and LAScriterionDropClassifications:
+// a class above 31 (legacy class 0, extended class not 0) is rejected by
+// the keep form and kept by the drop form.
+inline bool LASfilter::class_rejects(const LASpoint* point) const {
+  if (point->classification == 0 && point->extended_classification != 0) return first_class_test == ClassTest::keep;
+  return (first_class_drop_mask >> point->classification) & 1;
+}
 
 #endif
