@@ -1,12 +1,65 @@
 #include "compression/laschunkreader.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
+#include "compression/arithdecoder.h"
+#include "compression/integercoder.h"
+#include "compression/itemcompressed_byte_v1.h"
+#include "compression/itemcompressed_byte_v2.h"
+#include "compression/itemcompressed_gpstime11_v1.h"
+#include "compression/itemcompressed_gpstime11_v2.h"
+#include "compression/itemcompressed_point10_v1.h"
+#include "compression/itemcompressed_point10_v2.h"
+#include "compression/itemcompressed_rgb12_v1.h"
+#include "compression/itemcompressed_rgb12_v2.h"
+#include "compression/itemcompressed_wavepacket13_v1.h"
 #include "compression/lasreaditemraw.h"
 #include "compression/qopack.h"
 #include "las/bytestreamin.h"
 #include "las/laspoint.h"
+
+namespace {
+
+// The codec of a compressed item, or null when this build has none for its
+// type and version.
+std::unique_ptr<LASreadItemCompressed> make_compressed_item_reader(const LASitem& item, ArithDecoder* dec) {
+  switch (item.type) {
+    case LASitem::BYTE:
+      if (item.version == 1) return std::make_unique<LASreadItemCompressed_BYTE_v1>(dec, item.size);
+      if (item.version == 2) return std::make_unique<LASreadItemCompressed_BYTE_v2>(dec, item.size);
+      break;
+    case LASitem::POINT10:
+      if (item.version == 1) return std::make_unique<LASreadItemCompressed_POINT10_v1>(dec);
+      if (item.version == 2) return std::make_unique<LASreadItemCompressed_POINT10_v2>(dec);
+      break;
+    case LASitem::GPSTIME11:
+      if (item.version == 1) return std::make_unique<LASreadItemCompressed_GPSTIME11_v1>(dec);
+      if (item.version == 2) return std::make_unique<LASreadItemCompressed_GPSTIME11_v2>(dec);
+      break;
+    case LASitem::RGB12:
+      if (item.version == 1) return std::make_unique<LASreadItemCompressed_RGB12_v1>(dec);
+      if (item.version == 2) return std::make_unique<LASreadItemCompressed_RGB12_v2>(dec);
+      break;
+    case LASitem::WAVEPACKET13:
+      if (item.version == 1) return std::make_unique<LASreadItemCompressed_WAVEPACKET13_v1>(dec);
+      break;
+    default:
+      // The LAS 1.4 items are coded in layers by codecs this build lacks.
+      break;
+  }
+  return nullptr;
+}
+
+std::string format_message(const char* format, uint32_t a, uint32_t b = 0) {
+  char text[128];
+  snprintf(text, sizeof(text), format, a, b);
+  return text;
+}
+
+}  // namespace
 
 LASchunkReader::LASchunkReader(uint32_t decompress_selective) : decompress_selective(decompress_selective) {}
 
@@ -15,11 +68,15 @@ LASchunkReader::~LASchunkReader() = default;
 bool LASchunkReader::setup(uint32_t num_items, const LASitem* items, const Qopack* qopack) {
   if (num_items == 0 || items == nullptr) return false;
   if (qopack && (num_items != qopack->num_items || items != qopack->items)) return false;
-  // The item codecs are not part of this build: only raw records can be read.
-  if (qopack && qopack->compressor != Qopack::COMPRESSOR_NONE) return false;
+  const bool compressed = qopack && qopack->compressor != Qopack::COMPRESSOR_NONE;
+  if (compressed && qopack->coder != Qopack::CODER_ARITHMETIC) return false;
+  // Layered chunks hold LAS 1.4 items, whose codecs this build lacks.
+  if (compressed && qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) return false;
 
   raw_items.clear();
   readers_raw.clear();
+  readers_compressed.clear();
+  dec.reset();
   uint32_t size = 0;
   for (uint32_t i = 0; i < num_items; i++) {
     std::unique_ptr<LASreadItemRaw> reader = make_raw_item_reader(items[i]);
@@ -34,6 +91,35 @@ bool LASchunkReader::setup(uint32_t num_items, const LASitem* items, const Qopac
   }
   point_size = size;
   (void)decompress_selective;  // only the LAS 1.4 codecs skip fields
+
+  chunk_size = 0xFFFFFFFF;
+  varying_chunks = false;
+  pointwise = false;
+  number_chunks = 0xFFFFFFFF;
+  if (!compressed) return true;
+
+  dec = std::make_unique<ArithDecoder>();
+  for (uint32_t i = 0; i < num_items; i++) {
+    std::unique_ptr<LASreadItemCompressed> reader = make_compressed_item_reader(items[i], dec.get());
+    if (!reader) {
+      readers_compressed.clear();
+      dec.reset();
+      return false;
+    }
+    readers_compressed.push_back(std::move(reader));
+  }
+  seek_buffer.assign(point_size, 0);
+  seek_point.resize(num_items);
+  for (uint32_t i = 0; i < num_items; i++) seek_point[i] = seek_buffer.data() + raw_items[i].offset;
+
+  if (qopack->compressor == Qopack::COMPRESSOR_POINTWISE) {
+    // One code for all points: a single chunk and no table.
+    pointwise = true;
+    number_chunks = 0;
+  } else {
+    if (qopack->chunk_size != 0) chunk_size = qopack->chunk_size;
+    varying_chunks = chunk_size == Qopack::variable_chunk_size_alt;
+  }
   return true;
 }
 
@@ -46,6 +132,20 @@ bool LASchunkReader::init(ByteStreamIn* stream) {
   point_start = stream->tell();
   blocks = false;
   block_records = block_next = 0;
+  if (dec) {
+    table_ready = false;
+    table_failed = false;
+    table_complete = false;
+    chunk_open = false;
+    decoding = false;
+    chunk_count = 0;
+    current_chunk = 0;
+    tabled_chunks = 0;
+    if (!pointwise) number_chunks = 0xFFFFFFFF;
+    chunk_totals.clear();
+    chunk_starts.clear();
+    return true;
+  }
   if (stream->is_seekable()) {
     // The number of complete records the stream holds decides how much can
     // be read at once without running into a cut record.
@@ -62,6 +162,8 @@ bool LASchunkReader::init(ByteStreamIn* stream) {
   }
   return true;
 }
+
+// Raw records.
 
 void LASchunkReader::decode_record(const uint8_t* record, uint8_t* const* point) const {
   const size_t n = raw_items.size();
@@ -93,7 +195,7 @@ bool LASchunkReader::read_items(uint8_t* const* point) {
   return true;
 }
 
-bool LASchunkReader::read(uint8_t* const* point) {
+bool LASchunkReader::read_raw(uint8_t* const* point) {
   if (block_next < block_records) {
     decode_record(block.data() + static_cast<size_t>(block_next) * point_size, point);
     block_next++;
@@ -123,8 +225,7 @@ void LASchunkReader::reset_block(int64_t position) {
   block_end = position;
 }
 
-bool LASchunkReader::seek(int64_t current, int64_t target) {
-  if (instream == nullptr || !instream->is_seekable() || target < 0) return false;
+bool LASchunkReader::seek_raw(int64_t current, int64_t target) {
   if (current == target) return true;
   if (target > (INT64_MAX - point_start) / point_size) return false;
   const int64_t position = point_start + target * static_cast<int64_t>(point_size);
@@ -133,11 +234,320 @@ bool LASchunkReader::seek(int64_t current, int64_t target) {
   return true;
 }
 
-bool LASchunkReader::check_end() { return true; }
+// Compressed points.
+
+bool LASchunkReader::read(uint8_t* const* point) {
+  if (!dec) return read_raw(point);
+  if (instream == nullptr) {
+    last_error = "no input stream";
+    return false;
+  }
+  try {
+    if (decoding && chunk_count != chunk_size) {
+      chunk_count++;
+      read_compressed(point);
+      return true;
+    }
+    if (!chunk_open) {
+      // Past check_end() only a seek goes on reading.
+      if (table_ready) throw byte_stream_end_of_data;
+      if (!open_first_chunk()) return false;
+    } else if (chunk_count == chunk_size) {
+      open_next_chunk();
+    }
+    chunk_count++;
+    if (decoding) {
+      read_compressed(point);
+    } else {
+      read_chunk_start(point);
+    }
+  } catch (int exception) {
+    fail(exception);
+    return false;
+  }
+  return true;
+}
+
+void LASchunkReader::read_compressed(uint8_t* const* point) {
+  uint32_t context = 0;
+  const size_t n = readers_compressed.size();
+  for (size_t i = 0; i < n; i++) readers_compressed[i]->read(point[i], context);
+}
+
+void LASchunkReader::read_chunk_start(uint8_t* const* point) {
+  uint32_t context = 0;
+  const size_t n = readers_raw.size();
+  for (size_t i = 0; i < n; i++) readers_raw[i]->read(point[i], context);
+  for (size_t i = 0; i < n; i++) (void)readers_compressed[i]->init(point[i], context);
+  (void)dec->init(instream);
+  decoding = true;
+}
+
+bool LASchunkReader::open_first_chunk() {
+  if (table_failed) return false;
+  if (number_chunks == 0xFFFFFFFF && !read_chunk_table()) {
+    table_failed = !last_error.empty();
+    return false;
+  }
+  table_ready = true;
+  current_chunk = 0;
+  point_start = instream->tell();
+  chunk_open = true;
+  decoding = false;
+  enter_chunk();
+  chunk_count = 0;
+  return true;
+}
+
+void LASchunkReader::open_next_chunk() {
+  dec->done();
+  decoding = false;
+  current_chunk++;
+  if (current_chunk < tabled_chunks && instream->tell() != chunk_starts[current_chunk]) {
+    current_chunk--;
+    throw arith_corrupt_data;
+  }
+  point_start = instream->tell();
+  enter_chunk();
+  chunk_count = 0;
+}
+
+void LASchunkReader::enter_chunk() {
+  // A complete table ends with the position after the last chunk: there
+  // the points end.
+  if (table_complete && current_chunk >= number_chunks) throw byte_stream_end_of_data;
+  if (current_chunk == tabled_chunks) {
+    if (chunk_starts.size() == chunk_starts.capacity()) chunk_starts.reserve(chunk_starts.size() + 256);
+    chunk_starts.push_back(point_start);
+    tabled_chunks++;
+  } else if (varying_chunks) {
+    chunk_size = chunk_totals[current_chunk + 1] - chunk_totals[current_chunk];
+  }
+}
+
+bool LASchunkReader::restart_chunk(uint32_t k) {
+  dec->done();
+  decoding = false;
+  chunk_open = false;
+  if (!instream->seek(chunk_starts[k])) return false;
+  current_chunk = k;
+  point_start = chunk_starts[k];
+  chunk_open = true;
+  chunk_count = 0;
+  if (varying_chunks) chunk_size = chunk_totals[k + 1] - chunk_totals[k];
+  return true;
+}
+
+int64_t LASchunkReader::first_point_of_chunk(uint32_t k) const {
+  return varying_chunks ? chunk_totals[k] : static_cast<int64_t>(k) * chunk_size;
+}
+
+void LASchunkReader::fail(int exception) {
+  if (exception == byte_stream_end_of_data) {
+    last_error = format_message("end-of-file during chunk with index %u", current_chunk);
+    return;
+  }
+  last_error = format_message("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
+  // The table knows where the next chunk starts: the next read goes on
+  // there, and only the points of this chunk are lost.
+  if (chunk_open && current_chunk + 1 < tabled_chunks && instream->seek(chunk_starts[current_chunk + 1])) {
+    decoding = true;  // ended by the next read, which then opens the next chunk
+    chunk_count = chunk_size;
+  }
+}
+
+bool LASchunkReader::read_chunk_table() {
+  int64_t pointer;
+  instream->get_64bits_le(reinterpret_cast<uint8_t*>(&pointer));
+  const int64_t start = instream->tell();  // where the chunks start
+  number_chunks = 0;
+  chunk_totals.clear();
+  chunk_starts.clear();
+  tabled_chunks = 0;
+  table_complete = false;
+
+  if (pointer == start - 8) {
+    // The writer never came back to fill in the placeholder.
+    if (varying_chunks) {
+      last_error = "compressor was interrupted before writing adaptive chunk table of QPK file";
+      return false;
+    }
+    chunk_starts.reserve(256 + 1);
+    chunk_starts.push_back(start);
+    tabled_chunks = 1;
+    last_warning = "compressor was interrupted before writing chunk table of QPK file";
+    return true;
+  }
+  if (!instream->is_seekable()) {
+    // Chunks of one size are read one after the other without the table.
+    if (varying_chunks) {
+      last_error = "chunks of varying size cannot be read from a stream that cannot seek";
+      return false;
+    }
+    return true;
+  }
+
+  bool header_read = false;
+  bool decoded = false;
+  try {
+    if (pointer == -1) {
+      // A writer that could not seek appended the position instead.
+      if (!instream->seek_end(8)) throw arith_corrupt_data;
+      instream->get_64bits_le(reinterpret_cast<uint8_t*>(&pointer));
+    }
+    if (pointer < start || !instream->seek(pointer)) throw arith_corrupt_data;
+    uint32_t version;
+    uint32_t n;
+    instream->get_32bits_le(reinterpret_cast<uint8_t*>(&version));
+    instream->get_32bits_le(reinterpret_cast<uint8_t*>(&n));
+    // Every chunk holds at least its raw first point.
+    if (version != 0 || n > max_chunks || n > (pointer - start) / point_size) throw arith_corrupt_data;
+    header_read = true;
+    number_chunks = n;
+    if (varying_chunks) {
+      chunk_totals.reserve(static_cast<size_t>(n) + 1);
+      chunk_totals.push_back(0);
+    }
+    chunk_starts.reserve(static_cast<size_t>(n) + 1);
+    chunk_starts.push_back(start);
+    tabled_chunks = 1;
+    if (n > 0) {
+      (void)dec->init(instream);
+      IntegerCoder ic(dec.get(), 32, 2, 8, 0);
+      ic.init_decoding();
+      // Each entry is predicted by the one before, the first by 0.
+      int32_t count = 0;
+      int32_t bytes = 0;
+      for (uint32_t i = 1; i <= n; i++) {
+        if (varying_chunks) {
+          count = ic.decompress(count, 0);
+          chunk_totals.push_back(static_cast<uint32_t>(count));
+        }
+        bytes = ic.decompress(bytes, 1);
+        chunk_starts.push_back(bytes);
+        tabled_chunks++;
+      }
+      dec->done();
+    }
+    decoded = true;
+  } catch (int) {
+    dec->done();
+  }
+
+  // Lengths into positions. A chunk of no bytes, or one reaching beyond the
+  // table, ends the usable part of the table.
+  for (uint32_t i = 1; i < tabled_chunks; i++) {
+    const int64_t length = chunk_starts[i];
+    if (length <= 0 || chunk_starts[i - 1] + length > pointer) {
+      tabled_chunks = i;
+      chunk_starts.resize(i);
+      decoded = false;
+      break;
+    }
+    chunk_starts[i] = chunk_starts[i - 1] + length;
+  }
+  if (decoded && varying_chunks) {
+    // Counts into totals; every chunk holds at least one point.
+    uint64_t total = 0;
+    for (uint32_t i = 1; i <= number_chunks && decoded; i++) {
+      total += chunk_totals[i];
+      if (chunk_totals[i] == 0 || total > UINT32_MAX) decoded = false;
+      chunk_totals[i] = static_cast<uint32_t>(total);
+    }
+  }
+
+  if (!decoded) {
+    chunk_totals.clear();
+    if (!header_read) {
+      number_chunks = 0;
+      chunk_starts.assign(1, start);
+      chunk_starts.reserve(256 + 1);
+      tabled_chunks = 1;
+    }
+    int64_t end = -1;
+    if (instream->seek_end(0)) end = instream->tell();
+    std::string message;
+    if (pointer < end) {
+      message = "corrupt chunk table";
+    } else if (pointer > end) {
+      char text[128];
+      snprintf(text, sizeof(text),
+               "chunk table and %" PRId64 " bytes are missing. QPK file truncated during copy or transfer?",
+               pointer - end);
+      message = text;
+    } else {
+      message = "chunk table is missing. improper use of QPK compressor?";
+    }
+    if (varying_chunks) {
+      last_error = message;
+      return false;
+    }
+    last_warning = message;
+  } else {
+    table_complete = true;
+  }
+  if (!instream->seek(start)) {
+    last_error = "cannot return to the first chunk";
+    return false;
+  }
+  return true;
+}
+
+bool LASchunkReader::seek(int64_t current, int64_t target) {
+  if (instream == nullptr || !instream->is_seekable() || target < 0) return false;
+  if (!dec) return seek_raw(current, target);
+  try {
+    if (!table_ready && !open_first_chunk()) return false;
+    if (tabled_chunks == 0) return false;
+    uint32_t k;
+    if (varying_chunks) {
+      if (target >= chunk_totals.back()) return false;
+      // The last chunk whose first point is at or before the target.
+      const auto after = std::upper_bound(chunk_totals.begin(), chunk_totals.end(), static_cast<uint64_t>(target),
+                                          [](uint64_t t, uint32_t total) { return t < total; });
+      k = static_cast<uint32_t>(after - chunk_totals.begin() - 1);
+    } else {
+      const int64_t chunk = target / chunk_size;
+      if (table_complete && chunk >= number_chunks) return false;
+      // Beyond the chunks known so far, decoding goes on from the last one.
+      k = chunk < tabled_chunks ? static_cast<uint32_t>(chunk) : tabled_chunks - 1;
+    }
+    const int64_t first = first_point_of_chunk(k);
+    int64_t position = first + chunk_count;
+    if (!(chunk_open && current_chunk == k && (decoding || chunk_count == 0) && position <= target)) {
+      if (!restart_chunk(k)) return false;
+      position = first;
+    }
+    (void)current;  // the chunk state knows where the reader stands
+    for (; position < target; position++) {
+      if (!read(seek_point.data())) return false;
+    }
+  } catch (int exception) {
+    fail(exception);
+    return false;
+  }
+  return true;
+}
+
+bool LASchunkReader::check_end() {
+  if (!dec || !decoding) return true;
+  dec->done();
+  decoding = false;
+  chunk_open = false;
+  current_chunk++;
+  if (current_chunk < tabled_chunks && instream->tell() != chunk_starts[current_chunk]) {
+    last_error = format_message("chunk with index %u of %u is corrupt", current_chunk - 1, tabled_chunks);
+    return false;
+  }
+  return true;
+}
 
 bool LASchunkReader::done() {
   instream = nullptr;
   for (auto& reader : readers_raw) reader->init(nullptr);
+  if (dec) dec->done();
+  decoding = false;
+  chunk_open = false;
   block_records = block_next = 0;
   return true;
 }

@@ -12,6 +12,7 @@
 #include "compression/lasreaditem.h"
 #include "las/lasitem.h"
 
+class ArithDecoder;
 class ByteStreamIn;
 class Qopack;
 
@@ -23,10 +24,20 @@ class Qopack;
 // many complete records it holds (a seekable stream); otherwise, as from a
 // pipe, each item is read by its raw reader, so that every complete point
 // before a cut is still delivered.
+//
+// Compressed points come in chunks, each a raw first point followed by one
+// arithmetic code for the rest. The chunk table at the end of the point area
+// gives the start of every chunk (and, for chunks of varying size, their
+// point counts); it is read at the first chunk. A file whose writer stopped
+// before writing the table is read chunk by chunk with the table built on the
+// way.
 class LASchunkReader {
  public:
   // Bytes of raw records read at once.
   static constexpr uint32_t block_bytes = 262144;
+  // The chunk table is refused when it announces more chunks than this, or
+  // more than the point area between its pointer and the table can hold.
+  static constexpr uint32_t max_chunks = 1u << 28;
 
   // `decompress_selective` is the mask of point fields the owner needs; the
   // LAS 1.4 codecs may skip the others.
@@ -37,8 +48,9 @@ class LASchunkReader {
 
   // Binds the reader to an item list. With a descriptor, num_items and items
   // must be the descriptor's own list. Fails without a message for an empty
-  // or mismatched list, an item type without a reader, or a descriptor whose
-  // points are stored with a codec (there are no item codecs in this build).
+  // or mismatched list, an item type without a reader, a coder other than the
+  // arithmetic one, or a compressed item whose codec version this build does
+  // not have (every LAS 1.4 item, and the layered compressor, among them).
   [[nodiscard]] bool setup(uint32_t num_items, const LASitem* items, const Qopack* qopack = nullptr);
 
   // Attaches the stream, positioned at the first point record (not owned).
@@ -49,14 +61,25 @@ class LASchunkReader {
   // Fills the items of the next point; `point` holds one pointer per item
   // (LASpoint::point). False when no complete point is left (raw records
   // then have no error) or on corrupt data, with the reason in
-  // get_last_error().
+  // get_last_error() and what was survived in get_last_warning():
+  // "end-of-file during chunk with index %u", "chunk with index %u of %u is
+  // corrupt" (the next read continues with the next chunk when the table
+  // knows where it starts), "compressor was interrupted before writing
+  // adaptive chunk table of QPK file"; the warnings "compressor was
+  // interrupted before writing chunk table of QPK file", "corrupt chunk
+  // table", "chunk table and %lld bytes are missing. QPK file truncated
+  // during copy or transfer?", "chunk table is missing. improper use of QPK
+  // compressor?".
   [[nodiscard]] bool read(uint8_t* const* point);
 
-  // Moves from point index `current` to point index `target`. False when the
-  // stream cannot seek.
+  // Moves from point index `current` to point index `target`: compressed
+  // points decode at most from the start of the target's chunk. False when
+  // the stream cannot seek or the target cannot be reached.
   [[nodiscard]] bool seek(int64_t current, int64_t target);
 
-  // Called after the last point: whether the data ended where it should.
+  // Called after the last point: whether the code of the last chunk ended
+  // where the chunk table says the next one starts ("chunk with index %u of
+  // %u is corrupt" otherwise).
   [[nodiscard]] bool check_end();
 
   // Detaches the stream.
@@ -81,6 +104,26 @@ class LASchunkReader {
   void decode_record(const uint8_t* record, uint8_t* const* point) const;
   bool read_items(uint8_t* const* point);
   void reset_block(int64_t position);
+  bool read_raw(uint8_t* const* point);
+  bool seek_raw(int64_t current, int64_t target);
+
+  // Compressed points.
+  void read_compressed(uint8_t* const* point);
+  void read_chunk_start(uint8_t* const* point);
+  // Ends the chunk being read and starts the next one (throws 4711 when the
+  // code did not end where the table says the next chunk starts).
+  void open_next_chunk();
+  // Reads the chunk table at the first chunk and stands at the chunk data.
+  bool open_first_chunk();
+  // Registers the chunk starting at point_start when the table does not
+  // know it yet, and takes its point count from the table.
+  void enter_chunk();
+  // Positions the stream at tabled chunk k, ready for its raw first point.
+  bool restart_chunk(uint32_t k);
+  bool read_chunk_table();
+  // Where the first point of tabled chunk k lies, counted in points.
+  int64_t first_point_of_chunk(uint32_t k) const;
+  void fail(int exception);
 
   ByteStreamIn* instream = nullptr;
   uint32_t decompress_selective;
@@ -88,15 +131,36 @@ class LASchunkReader {
   std::vector<RawItem> raw_items;
   std::vector<std::unique_ptr<LASreadItemRaw>> readers_raw;
 
-  int64_t point_start = 0;  // stream position of the first record
+  int64_t point_start = 0;  // stream position of the first record / current chunk
 
-  // Block reading (seekable streams only).
+  // Block reading of raw records (seekable streams only).
   bool blocks = false;
   int64_t stream_end = 0;  // end of the stream
   int64_t block_end = 0;   // stream position after the current block
   std::vector<uint8_t> block;
   uint32_t block_records = 0;  // records in the block
   uint32_t block_next = 0;     // next record to deliver
+
+  // Compressed points: null decoder for raw records.
+  std::unique_ptr<ArithDecoder> dec;
+  std::vector<std::unique_ptr<LASreadItemCompressed>> readers_compressed;
+  bool pointwise = false;       // compressor 1: one code, no chunk table
+  bool table_ready = false;     // the chunk table was read (or found missing)
+  bool table_failed = false;    // ... and the chunks cannot be read without it
+  bool table_complete = false;  // every chunk is tabled, with the end of the last
+  bool decoding = false;        // the codecs are current (the chunk's first point was read)
+  bool chunk_open = false;      // a chunk is being read (chunk_count counts its points)
+  bool varying_chunks = false;  // chunk_size came as 0 or 0xFFFFFFFF
+  uint32_t chunk_size = 0xFFFFFFFF;
+  uint32_t chunk_count = 0;
+  uint32_t current_chunk = 0;
+  uint32_t number_chunks = 0xFFFFFFFF;  // until the chunk table has been read
+  uint32_t tabled_chunks = 0;
+  std::vector<uint32_t> chunk_totals;  // cumulative point counts (varying sizes)
+  std::vector<int64_t> chunk_starts;   // stream positions
+  // Receives the points decoded while seeking.
+  std::vector<uint8_t> seek_buffer;
+  std::vector<uint8_t*> seek_point;
 
   std::string last_error;
   std::string last_warning;

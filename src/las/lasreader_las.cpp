@@ -97,6 +97,25 @@ bool skip_payload(ByteStreamIn& in, uint64_t size) {
   return true;
 }
 
+// Whether the item list holds LAS 1.4 items, or asks for the layered
+// compressor that codes them.
+bool has_las14_items(const Qopack& qopack) {
+  if (qopack.compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) return true;
+  for (uint16_t i = 0; i < qopack.num_items; i++) {
+    switch (qopack.items[i].type) {
+      case LASitem::POINT14:
+      case LASitem::RGB14:
+      case LASitem::RGBNIR14:
+      case LASitem::WAVEPACKET14:
+      case LASitem::BYTE14:
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
 // Half away from zero into 32 bits, saturating.
 int32_t round_coordinate(double v) {
   const int64_t r = LASquantizer::round64(v);
@@ -493,9 +512,9 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
     header.point_data_format &= 0x7F;
   }
 
-  if (header.qopack && header.qopack->compressor != Qopack::COMPRESSOR_NONE) {
-    fprintf(stderr, "ERROR: cannot read compressed points (compressor %d) of '%s': no point codecs in this build\n",
-            header.qopack->compressor, get_display_name());
+  if (header.qopack && header.qopack->compressor != Qopack::COMPRESSOR_NONE && has_las14_items(*header.qopack)) {
+    fprintf(stderr, "ERROR: compressed LAS 1.4 points (point type %d) of '%s' cannot be read: this build has no layered codecs\n",
+            header.point_data_format, get_display_name());
     return false;
   }
 
@@ -516,8 +535,13 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
     set_up = points->setup(point.num_items, point.items);
   }
   if (!set_up) {
-    fprintf(stderr, "ERROR: point type %d of size %d not supported\n", header.point_data_format,
-            header.point_data_record_length);
+    if (header.qopack) {
+      fprintf(stderr, "ERROR: point type %d of size %d not supported (with Qopack)\n", header.point_data_format,
+              header.point_data_record_length);
+    } else {
+      fprintf(stderr, "ERROR: point type %d of size %d not supported\n", header.point_data_format,
+              header.point_data_record_length);
+    }
     return false;
   }
 

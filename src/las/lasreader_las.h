@@ -21,10 +21,12 @@ class LASchunkReader;
 // "ERROR: ..." line and returns false, after which the reader may be closed
 // or destroyed.
 //
-// Points stored with a codec (bit 7 of the point data format and a
-// compression record whose compressor is not "none") cannot be read by this
-// build: open prints "ERROR: cannot read compressed points (compressor %d)
-// of '%s': no point codecs in this build\n" and fails.
+// Compressed points (bit 7 of the point data format and a compression record
+// whose compressor is not "none") are read through the chunk reader, which
+// reports damaged chunks and chunk tables per point read. Compressed LAS 1.4
+// items (point types 6 to 10) cannot be read by this build: open prints
+// "ERROR: compressed LAS 1.4 points (point type %d) of '%s' cannot be read:
+// this build has no layered codecs\n" and fails.
 class LASreaderLAS : public LASreader {
  public:
   static constexpr int32_t default_io_buffer_size = 262144;

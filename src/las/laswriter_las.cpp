@@ -74,6 +74,45 @@ bool put_suite_vlr_header(ByteStreamOut& out, const char* user_id, uint16_t reco
   return true;
 }
 
+// Output to a stream that cannot seek, and may not know its position (a
+// pipe): counts the bytes that pass, so that the positions the chunk table
+// records are known.
+class ByteStreamOutCounting : public ByteStreamOut {
+ public:
+  explicit ByteStreamOutCounting(ByteStreamOut* target) : target(target), position(std::max<int64_t>(0, target->tell())) {}
+  bool put_byte(uint8_t byte) override { return count(target->put_byte(byte), 1); }
+  bool put_bytes(const uint8_t* bytes, uint32_t n) override { return count(target->put_bytes(bytes, n), n); }
+  bool put_16bits_le(const uint8_t* bytes) override { return count(target->put_16bits_le(bytes), 2); }
+  bool put_32bits_le(const uint8_t* bytes) override { return count(target->put_32bits_le(bytes), 4); }
+  bool put_64bits_le(const uint8_t* bytes) override { return count(target->put_64bits_le(bytes), 8); }
+  bool put_16bits_be(const uint8_t* bytes) override { return count(target->put_16bits_be(bytes), 2); }
+  bool put_32bits_be(const uint8_t* bytes) override { return count(target->put_32bits_be(bytes), 4); }
+  bool put_64bits_be(const uint8_t* bytes) override { return count(target->put_64bits_be(bytes), 8); }
+  bool is_seekable() const override { return false; }
+  int64_t tell() const override { return position; }
+  bool seek(int64_t) override { return false; }
+  bool seek_end() override { return false; }
+
+ private:
+  bool count(bool written, uint32_t n) {
+    if (written) position += n;
+    return written;
+  }
+
+  ByteStreamOut* target;
+  int64_t position;
+};
+
+// Whether the header keeps its internal waveform data as an extended record
+// that is written again (LAS 1.4).
+bool keeps_waveform_record(const LASheader& h) {
+  if (h.version_minor < 4 || h.evlrs == nullptr) return false;
+  for (uint32_t i = 0; i < h.number_of_extended_variable_length_records; i++) {
+    if (h.evlrs[i].has_user_id("LASF_Spec") && h.evlrs[i].record_id == 65535) return true;
+  }
+  return false;
+}
+
 bool same_items(uint16_t n, const LASitem* a, const LASitem* b) {
   for (uint16_t i = 0; i < n; i++) {
     if (a[i].type != b[i].type || a[i].size != b[i].size) return false;
@@ -221,9 +260,20 @@ bool LASwriterLAS::open_stream(const LASheader* header, uint32_t compressor, int
     num_items = qopack->num_items;
     items = qopack->items;
   }
-  if (compressing) {
-    fprintf(stderr, "ERROR: cannot write compressed points (compressor %d): no point codecs in this build\n",
-            static_cast<int>(compressor));
+  if (qopack && qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) {
+    fprintf(stderr, "ERROR: cannot write compressed LAS 1.4 points (point type %d): this build has no layered codecs\n",
+            format);
+    return false;
+  }
+  // Waveform data stored after the points of a LAS 1.3 file are not held by
+  // the header, so the file written would point into nothing.
+  internal_waveforms = header->version_minor >= 3 && (header->global_encoding & 2) &&
+                       header->start_of_waveform_data_packet_record != 0;
+  if (internal_waveforms && !keeps_waveform_record(*header)) {
+    fprintf(stderr,
+            "ERROR: cannot keep the waveform data stored inside the file (header->start_of_waveform_data_packet_record "
+            "is %" PRIu64 ")\n",
+            header->start_of_waveform_data_packet_record);
     return false;
   }
 
@@ -237,11 +287,19 @@ bool LASwriterLAS::open_stream(const LASheader* header, uint32_t compressor, int
     return false;
   }
   point_data_format = standard ? format : 127;
+  compressed = compressing;
 
-  header_start_position = stream->tell();
+  // Positions in the file must be known even on a pipe.
+  counting.reset();
+  if (!stream->is_seekable()) counting = std::make_unique<ByteStreamOutCounting>(stream);
+
+  header_start_position = sink()->tell();
   if (!write_header(*header, qopack.get())) return false;
 
-  if (!writer->init(stream)) return false;
+  if (!writer->init(sink())) {
+    fprintf(stderr, "ERROR: cannot start writing points\n");
+    return false;
+  }
   npoints = static_cast<int64_t>(header->get_number_of_point_records());
   p_count = 0;
   opened = true;
@@ -256,7 +314,7 @@ uint32_t LASwriterLAS::legacy_count(uint64_t count, bool warn) const {
 }
 
 bool LASwriterLAS::write_header(const LASheader& h, const Qopack* descriptor) {
-  ByteStreamOut& out = *stream;
+  ByteStreamOut& out = *sink();
 
   uint8_t version_major = h.version_major;
   if (version_major != 1) {
@@ -315,7 +373,8 @@ bool LASwriterLAS::write_header(const LASheader& h, const Qopack* descriptor) {
     bool raw;
   };
   const uint32_t offset_to_point_data = static_cast<uint32_t>(offset);
-  const uint8_t format_byte = point_data_format;
+  // Bit 7 marks compressed points.
+  const uint8_t format_byte = static_cast<uint8_t>(point_data_format | (compressed ? 0x80 : 0));
   const uint16_t record_length = static_cast<uint16_t>(writer->get_point_size());
   const Field head[] = {
       {"file_signature", h.file_signature, 4, true},
@@ -379,7 +438,9 @@ bool LASwriterLAS::write_header(const LASheader& h, const Qopack* descriptor) {
   writing_las_1_4 = false;
   writing_new_point_type = false;
   if (version_minor >= 3) {
-    if (h.start_of_waveform_data_packet_record != 0) {
+    // Kept waveform data get their new start when the extended records are
+    // written.
+    if (h.start_of_waveform_data_packet_record != 0 && !internal_waveforms) {
       fprintf(stderr, "WARNING: header->start_of_waveform_data_packet_record is %" PRId64 ". writing 0 instead.\n",
               static_cast<int64_t>(h.start_of_waveform_data_packet_record));
     }
@@ -611,7 +672,7 @@ bool LASwriterLAS::update_header(const LASheader* header, bool use_inventory, bo
       }
     }
     if (version_minor >= 3) {
-      if (header->start_of_waveform_data_packet_record != 0) {
+      if (header->start_of_waveform_data_packet_record != 0 && !internal_waveforms) {
         fprintf(stderr, "WARNING: header->start_of_waveform_data_packet_record is %" PRId64 ". writing 0 instead.\n",
                 static_cast<int64_t>(header->start_of_waveform_data_packet_record));
       }
@@ -674,11 +735,15 @@ bool LASwriterLAS::update_header(const LASheader* header, bool use_inventory, bo
 }
 
 bool LASwriterLAS::write_evlrs() {
-  ByteStreamOut& out = *stream;
+  ByteStreamOut& out = *sink();
   const int64_t position = out.tell();
+  int64_t waveform_position = -1;
   for (uint32_t i = 0; i < number_of_extended_variable_length_records; i++) {
     const LASevlr& evlr = evlrs[i];
     const int index = static_cast<int>(i);
+    if (internal_waveforms && waveform_position < 0 && evlr.has_user_id("LASF_Spec") && evlr.record_id == 65535) {
+      waveform_position = out.tell();
+    }
     if (!put_le(out, evlr.reserved)) {
       fprintf(stderr, "ERROR: writing evlrs[%d].reserved\n", index);
       return false;
@@ -715,6 +780,13 @@ bool LASwriterLAS::write_evlrs() {
   if (start != start_of_first_extended_variable_length_record && can_patch()) {
     if (!out.seek(header_start_position + 235) || !put_le(out, start) || !out.seek_end()) {
       fprintf(stderr, "ERROR: updating header->start_of_first_extended_variable_length_record\n");
+      return false;
+    }
+  }
+  if (waveform_position >= 0 && can_patch()) {
+    const uint64_t waveforms = static_cast<uint64_t>(waveform_position - header_start_position);
+    if (!out.seek(header_start_position + 227) || !put_le(out, waveforms) || !out.seek_end()) {
+      fprintf(stderr, "ERROR: updating header->start_of_waveform_data_packet_record\n");
       return false;
     }
   }
@@ -761,7 +833,8 @@ int64_t LASwriterLAS::close(bool update_npoints) {
   }
   int64_t bytes = 0;
   if (stream) {
-    bytes = stream->tell() - header_start_position;
+    bytes = sink()->tell() - header_start_position;
+    counting.reset();
     if (delete_stream) delete stream;
     stream = nullptr;
   }

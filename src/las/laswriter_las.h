@@ -24,9 +24,17 @@ class Qopack;
 // and the offset to the point data are written as where the records and the
 // points really are, whatever the header's own values say.
 //
-// Compressed output (compressor 2 or 3) cannot be written by this build:
-// open prints "ERROR: cannot write compressed points (compressor %d): no
-// point codecs in this build\n" and fails.
+// Compressed output (compressor 2, or 3 for point types 0 to 5) goes into
+// chunks of the given size with the compression record and bit 7 of the
+// point data format set. Compressed LAS 1.4 points cannot be written by this
+// build: open prints "ERROR: cannot write compressed LAS 1.4 points (point
+// type %d): this build has no layered codecs\n" and fails.
+//
+// Waveform data stored inside the file (global_encoding bit 1) are kept when
+// they come as an extended record of a LAS 1.4 header, whose new start is
+// written at close(); any other header with such data is refused:
+// "ERROR: cannot keep the waveform data stored inside the file
+// (header->start_of_waveform_data_packet_record is %llu)\n".
 class LASwriterLAS : public LASwriter {
  public:
   static constexpr int32_t default_io_buffer_size = 262144;
@@ -76,8 +84,13 @@ class LASwriterLAS : public LASwriter {
   // The legacy 32-bit count for `count` points.
   uint32_t legacy_count(uint64_t count, bool warn) const;
 
+  // Where the file goes: the stream, or the counter in front of a stream
+  // that cannot seek.
+  ByteStreamOut* sink() const { return counting ? counting.get() : stream; }
+
   FILE* file = nullptr;  // opened by name, closed here
   ByteStreamOut* stream = nullptr;
+  std::unique_ptr<ByteStreamOut> counting;
   bool delete_stream = true;
   bool opened = false;  // the header is written and points may follow
   std::unique_ptr<LASchunkWriter> writer;
@@ -87,6 +100,8 @@ class LASwriterLAS : public LASwriter {
   bool writing_new_point_type = false;
   uint8_t version_minor = 0;        // as written
   uint8_t point_data_format = 0;    // as written, without the compression bit
+  bool compressed = false;          // points go through the codecs
+  bool internal_waveforms = false;  // the header's waveform data are kept in an extended record
   uint16_t header_size = 0;         // as written
   uint16_t num_items = 0;
   const LASitem* items = nullptr;   // the file's item list

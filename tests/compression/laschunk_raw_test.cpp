@@ -268,7 +268,7 @@ TEST(LASchunkRaw, SetupRefusesListsItCannotMove) {
       {"reserved item type", 2, unknown, nullptr, false},
       {"empty extra bytes", 2, empty_bytes, nullptr, false},
       {"list that is not the descriptor's", 2, point10, &raw, false},
-      {"compressed points", compressed.num_items, compressed.items, &compressed, false},
+      {"compressed items without a codec version", compressed.num_items, compressed.items, &compressed, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
