@@ -8,6 +8,10 @@ function(tiecheck_library folder)
   set(target tiecheck_${folder})
   if(sources)
     add_library(${target} STATIC ${sources})
+    # las, compression and io build on each other (the LAS reader derives
+    # from the reader base, the chunk reader moves LAS points, the openers
+    # build LAS readers): repeat the cycle on the link line until it resolves.
+    set_property(TARGET ${target} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     foreach(dep IN LISTS ARG_DEPENDS)
       target_link_libraries(${target} PUBLIC tiecheck_${dep})
