@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every benchmark of the build folder given (default build/).
+# Runs every benchmark of the build folder given (default build/), then the
+# end-to-end run benchmark.
 set -euo pipefail
 build=${1:-build}
 found=0
@@ -10,3 +11,5 @@ for b in "$build"/bench/*_bench; do
   "$b" --benchmark_counters_tabular=true
 done
 [ "$found" -eq 1 ] || echo "no benchmarks built (is libbenchmark-dev installed?)"
+echo "== e2e.sh"
+bash "$(dirname "$0")/../bench/e2e.sh" "$build"
