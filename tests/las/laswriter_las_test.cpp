@@ -474,3 +474,122 @@ TEST(LASwriterLAS, FailedOpenWritesNothingMoreAndReopenFinishesTheFirstFile) {
 }
 
 }  // namespace
+
+// Waveform data stored inside the file are never dropped without a word: a
+// LAS 1.4 header keeps them as its waveform extended record, written again
+// with the start of the waveform data pointing at it; a LAS 1.3 header, whose
+// waveform data the header does not hold, is refused.
+TEST(LASwriterLAS, InternalWaveformDataAreKeptOrRefused) {
+  const uint32_t count = 20;
+  for (bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed ? "compressed" : "raw");
+    LASheader header;
+    make_header(header, 4, 4, 0, count, false);
+    header.global_encoding |= 2;  // waveform data packets internal
+    header.start_of_waveform_data_packet_record = 123456;  // where the source file had them
+    ASSERT_TRUE(header.add_evlr("LASF_Spec", 65535, 160, lasfile::payload(160, 3), "WF Data"));
+    ByteStreamOutArrayLE out;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(writer.open(&out, &header, compressed ? 2 : 0));
+    LASpoint point;
+    ASSERT_TRUE(point.init(&header, 4, header.point_data_record_length, &header));
+    for (uint32_t i = 0; i < count; i++) {
+      fill_point(point, i);
+      ASSERT_TRUE(writer.write_point(&point));
+    }
+    ASSERT_GT(writer.close(), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    const std::vector<uint8_t> bytes(out.get_data(), out.get_data() + out.get_size());
+    const uint64_t evlr_start = peek<uint64_t>(bytes, 235);
+    EXPECT_EQ(peek<uint64_t>(bytes, 227), evlr_start);
+
+    LASreaderLAS reader;
+    ASSERT_TRUE(open_memory(reader, bytes));
+    EXPECT_EQ(reader.header.start_of_waveform_data_packet_record, evlr_start);
+    const LASevlr* waveforms = reader.header.get_evlr("LASF_Spec", 65535);
+    ASSERT_NE(waveforms, nullptr);
+    ASSERT_EQ(waveforms->record_length_after_header, 160u);
+    EXPECT_EQ(lasfile::bytes_of(waveforms->data, 160), lasfile::bytes_of(header.evlrs[0].data, 160));
+    expect_points(reader, header, count);
+  }
+
+  LASheader las13;
+  make_header(las13, 3, 4, 0, count, false);
+  las13.global_encoding |= 2;
+  las13.start_of_waveform_data_packet_record = 62728;
+  for (uint32_t compressor : {0u, 2u}) {
+    ByteStreamOutArrayLE out;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(writer.open(&out, &las13, compressor));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ERROR: cannot keep the waveform data stored inside the file "
+              "(header->start_of_waveform_data_packet_record is 62728)\n");
+    EXPECT_EQ(out.get_size(), 0);
+  }
+  // Without the internal flag the field only points elsewhere: written as 0.
+  las13.global_encoding &= ~2;
+  ByteStreamOutArrayLE out;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(writer.open(&out, &las13));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "WARNING: header->start_of_waveform_data_packet_record is 62728. writing 0 instead.\n");
+  ::testing::internal::CaptureStderr();
+  writer.close();
+  ::testing::internal::GetCapturedStderr();
+
+  // The real LAS 1.3 file with 160 bytes of waveform data after its points.
+  const std::string path = std::string(TIECHECK_REAL_DATA_DIR) + "/edge_cases/simple1_3.las";
+  LASreaderLAS real;
+  if (!real.open(path.c_str())) GTEST_SKIP() << "no " << path;
+  LASwriterLAS nil;
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(nil.open(&real.header, 2));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "ERROR: cannot keep the waveform data stored inside the file "
+            "(header->start_of_waveform_data_packet_record is 62728)\n");
+}
+
+// A pipe cannot seek and may not even tell its position: the writer counts
+// the bytes itself, so the compressed file's chunk table is found.
+TEST(LASwriterLAS, PipeThatCannotTellItsPosition) {
+  class ByteStreamOutBlindPipe : public ByteStreamOutArrayLE {
+   public:
+    bool is_seekable() const override { return false; }
+    int64_t tell() const override { return -1; }
+    bool seek(int64_t) override { return false; }
+    bool seek_end() override { return false; }
+  };
+  const uint32_t count = 3000;
+  for (uint32_t compressor : {0u, 2u}) {
+    SCOPED_TRACE(compressor);
+    LASheader header;
+    make_header(header, 2, 3, 0, count);
+    ByteStreamOutBlindPipe pipe;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ASSERT_TRUE(writer.open(&pipe, &header, compressor, 2, 1000));
+    LASpoint point;
+    ASSERT_TRUE(point.init(&header, 3, header.point_data_record_length, &header));
+    for (uint32_t i = 0; i < count; i++) {
+      fill_point(point, i);
+      ASSERT_TRUE(writer.write_point(&point));
+    }
+    const int64_t written = writer.close();
+    EXPECT_EQ(written, pipe.get_size());
+    const std::vector<uint8_t> bytes(pipe.get_data(), pipe.get_data() + pipe.get_size());
+    LASreaderLAS reader;
+    ASSERT_TRUE(open_memory(reader, bytes));
+    ASSERT_TRUE(reader.seek(2500));
+    LASpoint expected;
+    ASSERT_TRUE(expected.init(&header, 3, header.point_data_record_length, &header));
+    ASSERT_TRUE(reader.read_point());
+    fill_point(expected, 2500);
+    expect_same_point(expected, reader.point, 2500);
+  }
+}
