@@ -343,6 +343,12 @@ int64_t LASchunkReader::first_point_of_chunk(uint32_t k) const {
 }
 
 void LASchunkReader::fail(int exception) {
+  // A decoder interrupted by an exception is in no state to go on: the
+  // chunk is over, and only a seek (or the next chunk) starts decoding again.
+  const bool was_open = chunk_open;
+  dec->done();
+  decoding = false;
+  chunk_open = false;
   if (exception == byte_stream_end_of_data) {
     last_error = format_message("end-of-file during chunk with index %u", current_chunk);
     return;
@@ -350,9 +356,9 @@ void LASchunkReader::fail(int exception) {
   last_error = format_message("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
   // The table knows where the next chunk starts: the next read goes on
   // there, and only the points of this chunk are lost.
-  if (chunk_open && current_chunk + 1 < tabled_chunks && instream->seek(chunk_starts[current_chunk + 1])) {
-    decoding = true;  // ended by the next read, which then opens the next chunk
-    chunk_count = chunk_size;
+  if (was_open && current_chunk + 1 < tabled_chunks && instream->seek(chunk_starts[current_chunk + 1])) {
+    chunk_open = true;
+    chunk_count = chunk_size;  // the next read opens the next chunk
   }
 }
 

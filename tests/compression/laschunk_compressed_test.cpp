@@ -496,3 +496,41 @@ TEST(LASchunkCompressed, CheckEndFindsAnUnfinishedChunk) {
 }
 
 }  // namespace
+
+namespace {
+
+// An end of data inside a chunk leaves the decoder mid-renormalisation:
+// reading on must not decode from that state (it divided by a zero interval
+// when a seek went on decoding after a cut chunk, found by fuzzing), and a
+// seek back into the complete part restarts the chunk.
+TEST(LASchunkCompressed, ReadingOnAfterACutIsSafe) {
+  const auto records = scan(3000);
+  Coded c = encode(records, Qopack::COMPRESSOR_POINTWISE_CHUNKED, 1000);
+  const Table t = decode_table(c.bytes, static_cast<size_t>(i64_at(c.bytes, 0)), false);
+  c.bytes.resize(8 + static_cast<size_t>(t.lengths[0]) + 300);
+  LASquantizer quantizer;
+  LASpoint p;
+  ASSERT_TRUE(p.init(&quantizer, c.qopack.num_items, c.qopack.items));
+  ByteStreamInArrayLE in(c.bytes.data(), static_cast<int64_t>(c.bytes.size()));
+  LASchunkReader reader;
+  ASSERT_TRUE(reader.setup(c.qopack.num_items, c.qopack.items, &c.qopack));
+  ASSERT_TRUE(reader.init(&in));
+  uint32_t delivered = 0;
+  while (reader.read(p.point)) delivered++;
+  ASSERT_GT(delivered, 1000u);
+  ASSERT_LT(delivered, 2000u);
+  EXPECT_STREQ(reader.get_last_error(), "end-of-file during chunk with index 1");
+  EXPECT_FALSE(reader.read(p.point));
+  EXPECT_STREQ(reader.get_last_error(), "end-of-file during chunk with index 1");
+  EXPECT_FALSE(reader.seek(delivered, delivered + 5));
+  std::vector<uint8_t> record(28);
+  for (uint32_t target : {delivered - 1, 1000u, 999u}) {
+    SCOPED_TRACE(target);
+    ASSERT_TRUE(reader.seek(delivered, target));
+    ASSERT_TRUE(reader.read(p.point));
+    p.copy_to(record.data());
+    EXPECT_EQ(record, records[target]);
+  }
+}
+
+}  // namespace
