@@ -192,6 +192,12 @@ TEST_F(EndToEnd, ClassFilterKeepsTheGround) {
   ASSERT_EQ(ground.exit_code, 0) << ground.err;
   EXPECT_EQ(ground.out, "0.5," + format("%g", plane(10.25, 10.75)) + "," + a + "-0.25," +
                             format("%g", plane(25.75, 12.25)) + "," + b);
+  // The same report as a file that holds the ground points alone.
+  ASSERT_TRUE(lastest::write_las(dir_.file("ground.las"), plane_points(), exact_quantization()));
+  const ProgramResult only_ground = run({"-i", "ground.las", "-cp", "cp.csv", "-parse", "sxyz"});
+  ASSERT_EQ(only_ground.exit_code, 0) << only_ground.err;
+  EXPECT_EQ(ground.out, only_ground.out);
+  EXPECT_EQ(without_lines(ground.err, "took "), without_lines(only_ground.err, "took "));
   const ProgramResult all = run({"-i", "canopy.las", "-cp", "cp.csv", "-parse", "sxyz"});
   ASSERT_EQ(all.exit_code, 0) << all.err;
   double difference = 0.0;
