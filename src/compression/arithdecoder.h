@@ -38,6 +38,10 @@ class ArithDecoder {
   // Detaches the stream; reads nothing.
   void done() { instream = nullptr; }
 
+  // The attached stream, or null. Layered codecs read their layer sizes and
+  // bytes from it directly.
+  ByteStreamIn* get_instream() const { return instream; }
+
   // Model factory, as for the encoder; symbol models made here are decoding
   // models.
   SymbolModel* create_symbol_model(uint32_t symbols);

@@ -41,6 +41,10 @@ class ArithEncoder {
   // stream. False when the stream refused any byte of this code.
   [[nodiscard]] bool done();
 
+  // The attached stream, or null. Layered codecs write their layer sizes and
+  // bytes to it directly.
+  ByteStreamOut* get_outstream() const { return outstream; }
+
   // Model factory. Models created here belong to the caller, who releases
   // them with the matching destroy call (or deletes them).
   SymbolModel* create_symbol_model(uint32_t symbols);
