@@ -68,6 +68,25 @@ bool is_directory(const char* path) {
   return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The integer at the start of the text, 0 when there is none; values beyond
+// 32 bits are limited to its range (atoi() would be undefined there).
+int32_t to_int(const char* text) {
+  const long long value = std::strtoll(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// The writer that a format other than LAS needs.
+const char* writer_kind(uint32_t format) {
+  switch (format) {
+    case LASwriteOpener::format_bin: return "laswriterbin";
+    case LASwriteOpener::format_qfit: return "laswriterqfit";
+    case LASwriteOpener::format_vrml: return "laswriterwrl";
+    default: return "laswritertxt";
+  }
+}
+
 }  // namespace
 
 void LASwriteOpener::usage() const {
@@ -115,8 +134,10 @@ bool LASwriteOpener::parse(int argc, char* argv[]) {
       }
       set_directory(dir);
       const std::string& d = *directory;
-      // An empty directory would put the outputs into the root.
-      if (d.empty() || (d.back() != ':' && !is_directory(d.c_str()))) {
+      // "/" loses its separator and stays the root; an empty argument names
+      // no directory at all.
+      const bool bare_drive = !d.empty() && d.back() == ':';
+      if (dir[0] == '\0' || (!bare_drive && !is_directory(d.empty() ? dir : d.c_str()))) {
         std::fprintf(stderr, "ERROR: '%s' is not a valid directory\n", d.c_str());
         return false;
       }
@@ -129,7 +150,7 @@ bool LASwriteOpener::parse(int argc, char* argv[]) {
       blank(++i);
     } else if (std::strcmp(arg, "-ocut") == 0) {
       if (!needs(i, "number of characters to cut")) return false;
-      set_cut(std::atoi(argv[i + 1]));
+      set_cut(to_int(argv[i + 1]));
       blank(i);
       blank(++i);
     } else if (std::strcmp(arg, "-oforce") == 0) {
@@ -171,7 +192,7 @@ bool LASwriteOpener::parse(int argc, char* argv[]) {
       blank(i);
     } else if (std::strcmp(arg, "-chunk_size") == 0) {
       if (!needs(i, "number_points")) return false;
-      chunk_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
+      chunk_size = static_cast<uint32_t>(to_int(argv[i + 1]));
       blank(i);
       blank(++i);
     } else if (std::strcmp(arg, "-oparse") == 0) {
@@ -197,7 +218,7 @@ bool LASwriteOpener::parse(int argc, char* argv[]) {
       blank(i);
     } else if (std::strcmp(arg, "-io_obuffer") == 0) {
       if (!needs(i, "size")) return false;
-      io_obuffer_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
+      io_obuffer_size = static_cast<uint32_t>(to_int(argv[i + 1]));
       blank(i);
       blank(++i);
     }
@@ -303,13 +324,14 @@ void LASwriteOpener::set_file_name(const char* name) {
   file_name = n;
 }
 
-void LASwriteOpener::make_file_name(const char* input_name, int32_t number) {
+std::string LASwriteOpener::derive_file_name(const char* input_name, int32_t number, bool report) const {
   std::string name;
   if (number < 0) {
     if (input_name != nullptr) {
       name = input_name;
       // The stem is the name without its extension; a '.' inside the
-      // directory part is no extension.
+      // directory part is no extension, and a name without one keeps all
+      // of itself.
       const size_t dot = extension_dot(name);
       if (dot != std::string::npos && dot >= 1) name.resize(dot);
       if (cut > 0) {
@@ -349,7 +371,7 @@ void LASwriteOpener::make_file_name(const char* input_name, int32_t number) {
       name[pos] = static_cast<char>('0' + remaining % 10);
       remaining /= 10;
     }
-    if (remaining > 0) {
+    if (remaining > 0 && report) {
       std::fprintf(stderr, "WARNING: file name number %d too big to store in '%s'. use more digits.\n", number,
                    name.c_str());
     }
@@ -363,12 +385,22 @@ void LASwriteOpener::make_file_name(const char* input_name, int32_t number) {
                        : format == format_qfit ? "temp.qi"
                        : format == format_vrml ? "temp.wrl"
                                                : "temp.txt";
-    std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
-    std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", temp);
-    std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
+    if (report) {
+      std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
+      std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", temp);
+      std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
+    }
     name = temp;
   }
-  file_name = name;
+  return name;
+}
+
+void LASwriteOpener::make_file_name(const char* input_name, int32_t number) {
+  file_name = derive_file_name(input_name, number, true);
+}
+
+std::string LASwriteOpener::get_derived_file_name(const char* input_name, int32_t number) const {
+  return derive_file_name(input_name, number, false);
 }
 
 uint32_t LASwriteOpener::compressor() const {
@@ -388,8 +420,10 @@ LASwriter* LASwriteOpener::open(const LASheader* header) {
     return writer;
   }
   if (file_name) {
+    // Refused before anything is created, so no empty file is left behind.
     if (!las) {
-      std::fprintf(stderr, "ERROR: writing format %u is not supported yet ('%s')\n", format, file_name->c_str());
+      std::fprintf(stderr, "ERROR: cannot open %s with file name '%s': this output format is not supported yet\n",
+                   writer_kind(format), file_name->c_str());
       return nullptr;
     }
     auto* writer = new LASwriterLAS();
@@ -403,7 +437,8 @@ LASwriter* LASwriteOpener::open(const LASheader* header) {
   }
   if (use_stdout) {
     if (!las) {
-      std::fprintf(stderr, "ERROR: writing format %u is not supported yet (stdout)\n", format);
+      std::fprintf(stderr, "ERROR: cannot open %s to stdout: this output format is not supported yet\n",
+                   writer_kind(format));
       return nullptr;
     }
     auto* writer = new LASwriterLAS();

@@ -78,11 +78,18 @@ class LASwriteOpener {
   // Then the directory is applied. A result equal to the input name becomes
   // "temp.<extension>" with a warning, unless forced.
   void make_file_name(const char* input_name, int32_t number);
+  // The name make_file_name() would set, without its warnings; the opener
+  // does not change.
+  std::string get_derived_file_name(const char* input_name, int32_t number) const;
 
-  // Builds and opens the writer for the header: LAS (compressed for format
-  // 2) into the named file, to standard output or to the null sink. Other
-  // formats are not written by this build. Prints one message and returns
-  // null on failure.
+  // Builds and opens the writer for the header: to the null sink with
+  // "-nil", else into the named file, else to standard output. LAS, or
+  // compressed LAS for format 2 (layered compression unless "-compatible",
+  // which point types 0 to 5 fall back from). Text, BIN, QFIT and VRML
+  // output is refused by this build: "ERROR: cannot open laswritertxt with
+  // file name '%s': this output format is not supported yet\n" (or "to
+  // stdout", and laswriterbin, laswriterqfit, laswriterwrl), before any file
+  // is created. Prints one message and returns null on failure.
   [[nodiscard]] LASwriter* open(const LASheader* header);
 
  private:
@@ -90,6 +97,8 @@ class LASwriteOpener {
   void apply_appendix(std::string& name) const;
   void apply_cut(std::string& name) const;
   uint32_t compressor() const;
+  // make_file_name() without setting the name; `report` prints its warnings.
+  std::string derive_file_name(const char* input_name, int32_t number, bool report) const;
 
   uint32_t io_obuffer_size = 262144;
   std::optional<std::string> directory;
