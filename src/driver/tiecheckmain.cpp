@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "driver/controlpointrun.h"
+#include "driver/cpoutput.h"
+#include "driver/protectedfiles.h"
 #include "driver/readerpointsource.h"
 #include "driver/runclock.h"
 #include "driver/runsettings.h"
+#include "driver/zadjustpass.h"
 #include "geo/projectionconverter.h"
 #include "io/lasreader.h"
 #include "io/lasreadopener.h"
@@ -67,6 +70,24 @@ int run(RunSettings& settings, ProjectionConverter& converter, LASreadOpener& re
     std::fprintf(stderr, "ERROR: input and output file name are identical\n");
     return print_usage(1, false);
   }
+  // No output of the run may replace a file it reads, whatever the spelling
+  // of the names: the control-point output, and with "-adjust_z" every
+  // adjusted file, is checked before anything is opened for writing.
+  ProtectedFiles inputs;
+  for (uint32_t i = 0; i < read_opener.get_file_name_number(); i++) inputs.add(read_opener.get_file_name(i));
+  inputs.add(settings.cp_file_name.c_str());
+  if (!settings.cp_out_name.empty()) {
+    const std::string path = cp_output_path(settings.cp_out_name.c_str(), write_opener.get_directory());
+    if (const char* replaced = inputs.find(path.c_str())) {
+      std::fprintf(stderr, "ERROR: control point output '%s' would overwrite the input '%s'\n", path.c_str(),
+                   replaced);
+      return finish_run(1, wait_on_error);
+    }
+  }
+  ZAdjustPass adjust_pass(settings, read_opener, write_opener, inputs);
+  if (settings.adjust_z && !settings.layer_output && adjust_pass.check_outputs() != ZAdjustPass::go_on) {
+    return finish_run(1, wait_on_error);
+  }
   if (converter.has_projection()) {
     int32_t number_of_keys = 0;
     int32_t number_of_doubles = 0;
@@ -97,13 +118,8 @@ int run(RunSettings& settings, ProjectionConverter& converter, LASreadOpener& re
   set_projection_from_header(converter, reader->header);
   ReaderPointSource source(reader.get(), read_opener.get_file_name(), converter.get_ProjLinearUnitsGeoKey());
   ControlPointRun cp_run(settings, &source, write_opener.get_directory());
-  cp_run.adjust_z_pass = [&settings](const ControlPointRun&) {
-    if (settings.layer_output) {
-      std::fprintf(stderr, "ERROR: layer files ('-olay') are not supported yet\n");
-    } else {
-      std::fprintf(stderr, "ERROR: adjusting the inputs with '-adjust_z' is not supported yet\n");
-    }
-    return 1;
+  cp_run.adjust_z_pass = [&adjust_pass](const ControlPointRun& done) {
+    return adjust_pass.run(done.report()->average());
   };
   const int code = cp_run.run();
   reader.reset();

@@ -139,8 +139,9 @@ TEST_F(ProgramTest, OptionsMessagesAndExitCodes) {
       {{"-i", "a.las", "-cp", "missing.txt"}, 1, "ERROR: could not open 'missing.txt'\n"},
       {{"-i", "a.las", "-cp", "empty.txt"}, 1, "ERROR: did not find any control points in 'empty.txt'\n"},
       {{"-i", "a.las", "-cp", "cp.txt", "-quiet"}, 0, two_sampled},
-      {{"-i", "a.las", "-cp", "cp.txt", "-quiet", "-adjust_z"}, 1,
-       std::string(two_sampled) + "ERROR: adjusting the inputs with '-adjust_z' is not supported yet\n"},
+      {{"-i", "a.las", "-cp", "cp.txt", "-quiet", "-adjust_z", "-o", "adjusted.las"}, 0, two_sampled},
+      {{"-i", "a.las", "-cp", "cp.txt", "-quiet", "-adjust_z", "-o", "./a.las"}, 1,
+       "ERROR: output './a.las' would overwrite the input 'a.las'\n"},
       // An argument typed with the dash of the Windows-1252 code page.
       {{"-i", "a.las", "\x96" "cp", "cp.txt", "\x96quiet"}, 0, two_sampled},
       // Layer checks and layer runs.
