@@ -60,8 +60,9 @@ class LASwriteOpener {
   // decides the format; a name without one gets the current format's
   // extension; then directory, cut and appendix are applied.
   void set_file_name(const char* name);
-  // Sets the directory (one trailing '/' or '\' removed) and applies it to a
-  // name already set. Does not check that it exists.
+  // Sets the directory (one trailing '/' or '\' removed, so that "/" joins
+  // names to the root) and applies it to a name already set. Does not check
+  // that it exists.
   void set_directory(const char* dir);
   void set_appendix(const char* appendix);
   void set_cut(int32_t cut);
@@ -84,8 +85,8 @@ class LASwriteOpener {
 
   // Builds and opens the writer for the header: to the null sink with
   // "-nil", else into the named file, else to standard output. LAS, or
-  // compressed LAS for format 2 (layered compression unless "-compatible",
-  // which point types 0 to 5 fall back from). Text, BIN, QFIT and VRML
+  // compressed LAS for format 2 (layered compression unless "-compatible";
+  // point types 0 to 5 are compressed point-wise either way). Text, BIN, QFIT and VRML
   // output is refused by this build: "ERROR: cannot open laswritertxt with
   // file name '%s': this output format is not supported yet\n" (or "to
   // stdout", and laswriterbin, laswriterqfit, laswriterwrl), before any file
