@@ -9,23 +9,11 @@
 #include <vector>
 
 #include "driver/runsettings.h"
+#include "support/argvector.h"
 
 namespace {
 
-class Args {
- public:
-  explicit Args(std::vector<std::string> args) : storage_(std::move(args)) {
-    storage_.insert(storage_.begin(), "tiecheck");
-    for (std::string& s : storage_) pointers_.push_back(s.data());
-  }
-  int argc() const { return static_cast<int>(pointers_.size()); }
-  char** argv() { return pointers_.data(); }
-  std::string arg(int i) const { return pointers_[static_cast<size_t>(i)]; }
-
- private:
-  std::vector<std::string> storage_;
-  std::vector<char*> pointers_;
-};
+using Args = lastest::ArgVector;
 
 int parse(RunSettings& settings, std::vector<std::string> args) {
   Args a(std::move(args));

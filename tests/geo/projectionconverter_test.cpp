@@ -1,4 +1,5 @@
 #include "geo/projectionconverter.h"
+#include "support/argvector.h"
 
 #include <gtest/gtest.h>
 
@@ -8,26 +9,7 @@
 
 namespace {
 
-class Args {
- public:
-  explicit Args(std::vector<std::string> args) : storage_(std::move(args)) {
-    storage_.insert(storage_.begin(), "tiecheck");
-    for (std::string& s : storage_) pointers_.push_back(s.data());
-  }
-  int argc() const { return static_cast<int>(pointers_.size()); }
-  char** argv() { return pointers_.data(); }
-  std::vector<std::string> left() const {
-    std::vector<std::string> rest;
-    for (size_t i = 1; i < pointers_.size(); i++) {
-      if (pointers_[i][0] != '\0') rest.emplace_back(pointers_[i]);
-    }
-    return rest;
-  }
-
- private:
-  std::vector<std::string> storage_;
-  std::vector<char*> pointers_;
-};
+using Args = lastest::ArgVector;
 
 struct Parsed {
   bool ok;
