@@ -1,11 +1,12 @@
 #include "geo/projectionconverter.h"
-#include "support/argvector.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/argvector.h"
 
 namespace {
 
