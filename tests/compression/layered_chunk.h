@@ -16,16 +16,7 @@
 
 #include "compression/arithdecoder.h"
 #include "compression/arithencoder.h"
-#include "compression/itemcompressed_byte14_v3.h"
-#include "compression/itemcompressed_byte14_v4.h"
-#include "compression/itemcompressed_point14_v3.h"
-#include "compression/itemcompressed_point14_v4.h"
-#include "compression/itemcompressed_rgb14_v3.h"
-#include "compression/itemcompressed_rgb14_v4.h"
-#include "compression/itemcompressed_rgbnir14_v3.h"
-#include "compression/itemcompressed_rgbnir14_v4.h"
-#include "compression/itemcompressed_wavepacket14_v3.h"
-#include "compression/itemcompressed_wavepacket14_v4.h"
+#include "compression/layered_codecs.h"
 #include "las/bytestreamin_array.h"
 #include "las/bytestreamout_array.h"
 #include "las/lasitem.h"
@@ -53,63 +44,6 @@ struct Records {
 // Offsets of the fields inside the 30-byte POINT14 record (the first item).
 enum Point14Offset { kX = 0, kY = 4, kZ = 8, kIntensity = 12, kReturns = 14, kFlags = 15, kClass = 16,
                      kUserData = 17, kScanAngle = 18, kPointSource = 20, kGpsTime = 22 };
-
-inline uint32_t number_of_layers(const LASitem& item) {
-  switch (item.type) {
-    case LASitem::POINT14:
-      return 9;
-    case LASitem::RGBNIR14:
-      return 2;
-    case LASitem::BYTE14:
-      return item.size;
-    default:
-      return 1;
-  }
-}
-
-inline LASwriteItemCompressed* make_writer(const LASitem& item, ArithEncoder* enc, int version) {
-  switch (item.type) {
-    case LASitem::POINT14:
-      if (version == 4) return new LASwriteItemCompressed_POINT14_v4(enc);
-      return new LASwriteItemCompressed_POINT14_v3(enc);
-    case LASitem::RGB14:
-      if (version == 4) return new LASwriteItemCompressed_RGB14_v4(enc);
-      return new LASwriteItemCompressed_RGB14_v3(enc);
-    case LASitem::RGBNIR14:
-      if (version == 4) return new LASwriteItemCompressed_RGBNIR14_v4(enc);
-      return new LASwriteItemCompressed_RGBNIR14_v3(enc);
-    case LASitem::WAVEPACKET14:
-      if (version == 4) return new LASwriteItemCompressed_WAVEPACKET14_v4(enc);
-      return new LASwriteItemCompressed_WAVEPACKET14_v3(enc);
-    case LASitem::BYTE14:
-      if (version == 4) return new LASwriteItemCompressed_BYTE14_v4(enc, item.size);
-      return new LASwriteItemCompressed_BYTE14_v3(enc, item.size);
-    default:
-      return nullptr;
-  }
-}
-
-inline LASreadItemCompressed* make_reader(const LASitem& item, ArithDecoder* dec, int version, uint32_t selective) {
-  switch (item.type) {
-    case LASitem::POINT14:
-      if (version == 4) return new LASreadItemCompressed_POINT14_v4(dec, selective);
-      return new LASreadItemCompressed_POINT14_v3(dec, selective);
-    case LASitem::RGB14:
-      if (version == 4) return new LASreadItemCompressed_RGB14_v4(dec, selective);
-      return new LASreadItemCompressed_RGB14_v3(dec, selective);
-    case LASitem::RGBNIR14:
-      if (version == 4) return new LASreadItemCompressed_RGBNIR14_v4(dec, selective);
-      return new LASreadItemCompressed_RGBNIR14_v3(dec, selective);
-    case LASitem::WAVEPACKET14:
-      if (version == 4) return new LASreadItemCompressed_WAVEPACKET14_v4(dec, selective);
-      return new LASreadItemCompressed_WAVEPACKET14_v3(dec, selective);
-    case LASitem::BYTE14:
-      if (version == 4) return new LASreadItemCompressed_BYTE14_v4(dec, item.size, selective);
-      return new LASreadItemCompressed_BYTE14_v3(dec, item.size, selective);
-    default:
-      return nullptr;
-  }
-}
 
 // One point layout: a format 6 to 10 with `extra` extra bytes, and the codec
 // version of every item (3 or 4).
