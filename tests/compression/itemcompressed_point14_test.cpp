@@ -184,7 +184,7 @@ TEST(Point14, EdgeValuesRoundTrip) {
     for (int n = 0; n < 16; n++) {
       Point p;
       p.x = c;
-      p.y = -c;
+      p.y = static_cast<int32_t>(0u - static_cast<uint32_t>(c));
       p.z = c ^ n;
       p.intensity = static_cast<uint16_t>(i % 3 == 0 ? 65535 : i);
       p.n = static_cast<uint8_t>(n);
