@@ -41,61 +41,6 @@ bool ArithEncoder::init(ByteStreamOut* stream) {
   return true;
 }
 
-void ArithEncoder::encode_bit(BitModel& m, uint32_t bit) {
-  assert(bit < 2);
-  const uint32_t x = m.bit_0_prob * (length >> bit_model_length_shift);
-  if (bit == 0) {
-    length = x;
-    ++m.bit_0_count;
-  } else {
-    const uint32_t init_base = base;
-    base += x;
-    length -= x;
-    if (init_base > base) propagate_carry();
-  }
-  if (length < arith_min_length) renorm_enc_interval();
-  if (--m.bits_until_update == 0) m.update();
-}
-
-void ArithEncoder::encode_symbol(SymbolModel& m, uint32_t sym) {
-  assert(m.distribution && sym <= m.last_symbol);
-  uint32_t x;
-  const uint32_t init_base = base;
-  if (sym == m.last_symbol) {
-    x = m.distribution[sym] * (length >> symbol_model_length_shift);
-    base += x;
-    length -= x;
-  } else {
-    x = m.distribution[sym] * (length >>= symbol_model_length_shift);
-    base += x;
-    length = m.distribution[sym + 1] * length - x;
-  }
-  if (init_base > base) propagate_carry();
-  if (length < arith_min_length) renorm_enc_interval();
-  ++m.symbol_count[sym];
-  if (--m.symbols_until_update == 0) m.update();
-}
-
-void ArithEncoder::write_bits(uint32_t bits, uint32_t sym) {
-  assert(bits >= 1 && bits <= 32 && (bits == 32 || sym < (1u << bits)));
-  if (bits > 19) {
-    write_short(static_cast<uint16_t>(sym & 0xFFFF));
-    sym >>= 16;
-    bits -= 16;
-  }
-  const uint32_t init_base = base;
-  base += sym * (length >>= bits);
-  if (init_base > base) propagate_carry();
-  if (length < arith_min_length) renorm_enc_interval();
-}
-
-void ArithEncoder::write_short(uint16_t sym) {
-  const uint32_t init_base = base;
-  base += sym * (length >>= 16);
-  if (init_base > base) propagate_carry();
-  if (length < arith_min_length) renorm_enc_interval();
-}
-
 void ArithEncoder::write_int(uint32_t sym) {
   write_short(static_cast<uint16_t>(sym & 0xFFFF));
   write_short(static_cast<uint16_t>(sym >> 16));
@@ -186,14 +131,6 @@ void ArithEncoder::carry_into_held() {
     held_byte = static_cast<uint8_t>(held_fill + 1);
     held_count = 0;
   }
-}
-
-void ArithEncoder::renorm_enc_interval() {
-  do {
-    *outbyte++ = static_cast<uint8_t>(base >> 24);
-    if (outbyte == endbyte) manage_outbuffer();
-    base <<= 8;
-  } while ((length <<= 8) < arith_min_length);
 }
 
 void ArithEncoder::manage_outbuffer() {

@@ -5,14 +5,14 @@
 #ifndef TIECHECK_COMPRESSION_INTEGERCODER_H
 #define TIECHECK_COMPRESSION_INTEGERCODER_H
 
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "compression/arithdecoder.h"
+#include "compression/arithencoder.h"
 #include "compression/arithmodel.h"
-
-class ArithDecoder;
-class ArithEncoder;
 
 class IntegerCoder {
  public:
@@ -32,6 +32,8 @@ class IntegerCoder {
   void init_decoding();
 
   // Codes real against pred in the given context (below `contexts`).
+  // compress and decompress are defined below, inline, as the item codecs
+  // call them for every coordinate.
   void compress(int32_t pred, int32_t real, uint32_t context);
   // Decodes the value coded against pred in the given context. Throws what
   // the decoder throws.
@@ -66,5 +68,76 @@ class IntegerCoder {
   std::unique_ptr<BitModel> corrector_bit;
   std::vector<std::unique_ptr<SymbolModel>> corrector_models;
 };
+
+namespace integercoder_detail {
+
+// Number of significant bits of v (0 for 0).
+inline uint32_t bit_width(uint32_t v) { return v ? 32 - static_cast<uint32_t>(__builtin_clz(v)) : 0; }
+
+}  // namespace integercoder_detail
+
+inline void IntegerCoder::compress(int32_t pred, int32_t real, uint32_t context) {
+  assert(context < contexts);
+  // Wrapping difference, folded into [corr_min, corr_max].
+  uint32_t c = static_cast<uint32_t>(real) - static_cast<uint32_t>(pred);
+  if (static_cast<int32_t>(c) < corr_min) {
+    c += corr_range;
+  } else if (static_cast<int32_t>(c) > corr_max) {
+    c -= corr_range;
+  }
+  write_corrector(static_cast<int32_t>(c), *k_models[context]);
+}
+
+inline int32_t IntegerCoder::decompress(int32_t pred, uint32_t context) {
+  assert(context < contexts);
+  uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(read_corrector(*k_models[context]));
+  if (static_cast<int32_t>(real) < 0) {
+    real += corr_range;
+  } else if (real >= corr_range) {
+    real -= corr_range;  // with corr_range 0 (32-bit values) nothing to fold
+  }
+  return static_cast<int32_t>(real);
+}
+
+inline void IntegerCoder::write_corrector(int32_t c, SymbolModel& k_model) {
+  // c lies in [-(2^k - 1), 2^k] for the k coded here.
+  const uint32_t uc = static_cast<uint32_t>(c);
+  k = integercoder_detail::bit_width(c <= 0 ? 0u - uc : uc - 1);
+  enc->encode_symbol(k_model, k);
+  if (k == 0) {
+    enc->encode_bit(*corrector_bit, uc);  // c is 0 or 1
+  } else if (k < 32) {
+    // Map [-(2^k - 1), -2^(k-1)] and [2^(k-1) + 1, 2^k] onto [0, 2^k - 1].
+    const uint32_t mapped = c < 0 ? uc + ((1u << k) - 1) : uc - 1;
+    if (k <= bits_high) {
+      enc->encode_symbol(*corrector_models[k], mapped);
+    } else {
+      const uint32_t k1 = k - bits_high;
+      enc->encode_symbol(*corrector_models[k], mapped >> k1);
+      enc->write_bits(k1, mapped & ((1u << k1) - 1));
+    }
+  }
+  // k = 32 is only c = -2^31, which the class alone tells.
+}
+
+inline int32_t IntegerCoder::read_corrector(SymbolModel& k_model) {
+  k = dec->decode_symbol(k_model);
+  if (k == 0) return static_cast<int32_t>(dec->decode_bit(*corrector_bit));
+  if (k >= 32) return corr_min;
+  uint32_t c;
+  if (k <= bits_high) {
+    c = dec->decode_symbol(*corrector_models[k]);
+  } else {
+    const uint32_t k1 = k - bits_high;
+    c = dec->decode_symbol(*corrector_models[k]);
+    c = (c << k1) | dec->read_bits(k1);
+  }
+  if (c >= (1u << (k - 1))) {
+    c += 1;
+  } else {
+    c -= (1u << k) - 1;
+  }
+  return static_cast<int32_t>(c);
+}
 
 #endif
