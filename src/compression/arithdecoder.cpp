@@ -7,6 +7,8 @@
 bool ArithDecoder::init(ByteStreamIn* stream, bool really_init) {
   if (!stream) return false;
   instream = stream;
+  next = code_end = nullptr;
+  rest = nullptr;
   length = arith_max_length;
   value = 0;
   if (really_init) {
@@ -16,6 +18,27 @@ bool ArithDecoder::init(ByteStreamIn* stream, bool really_init) {
     value |= instream->get_byte();
   }
   return true;
+}
+
+void ArithDecoder::init(const uint8_t* code, uint32_t size, ByteStreamIn* rest_of_stream) {
+  instream = nullptr;
+  next = code;
+  code_end = code + size;
+  rest = rest_of_stream;
+  length = arith_max_length;
+  value = 0;
+  for (int i = 0; i < 4; i++) value = (value << 8) | (next != code_end ? *next++ : next_byte_after_memory());
+}
+
+uint32_t ArithDecoder::next_byte_after_memory() {
+  if (!instream) {
+    if (!rest) throw byte_stream_end_of_data;
+    // From now on the stream: the memory is used up.
+    instream = rest;
+    next = code_end = nullptr;
+    rest = nullptr;
+  }
+  return instream->get_byte();
 }
 
 uint32_t ArithDecoder::read_int() {

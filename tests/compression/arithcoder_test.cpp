@@ -58,10 +58,14 @@ std::vector<uint8_t> encode_ops(const ModelSet& set, const std::vector<Op>& ops)
   return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
 
+// Where the decoder takes the code from: a stream, memory, or the first
+// `split` bytes from memory and the rest from the stream after them.
+enum class Source { kStream, kMemory, kMemoryThenStream };
+
 // Decodes the sequence, failing the test at the first value that differs.
-// Returns the stream position after the last operation. Throws what the
-// decoder throws.
-int64_t decode_ops(const ModelSet& set, const std::vector<Op>& ops, const uint8_t* data, int64_t size) {
+// Returns how many code bytes were taken. Throws what the decoder throws.
+int64_t decode_ops(const ModelSet& set, const std::vector<Op>& ops, const uint8_t* data, int64_t size,
+                   Source source = Source::kStream, int64_t split = 0) {
   ArithDecoder dec;
   ByteStreamInArrayLE in(data, size);
   std::vector<std::unique_ptr<BitModel>> bits;
@@ -71,7 +75,14 @@ int64_t decode_ops(const ModelSet& set, const std::vector<Op>& ops, const uint8_
     symbols.emplace_back(dec.create_symbol_model(n));
     EXPECT_EQ(dec.init_symbol_model(*symbols.back()), 0);
   }
-  EXPECT_TRUE(dec.init(&in));
+  if (source == Source::kStream) {
+    EXPECT_TRUE(dec.init(&in));
+  } else if (source == Source::kMemory) {
+    dec.init(data, static_cast<uint32_t>(size), nullptr);
+  } else {
+    EXPECT_TRUE(in.seek(split));
+    dec.init(data, static_cast<uint32_t>(split), &in);
+  }
   for (size_t i = 0; i < ops.size(); i++) {
     const Op& op = ops[i];
     uint64_t v = 0;
@@ -88,8 +99,11 @@ int64_t decode_ops(const ModelSet& set, const std::vector<Op>& ops, const uint8_
       break;
     }
   }
+  int64_t taken = in.tell();
+  if (source == Source::kMemory) taken = dec.used_exactly_the_memory() ? size : -1;
+  if (source == Source::kMemoryThenStream && dec.used_exactly_the_memory()) taken = split;
   dec.done();
-  return in.tell();
+  return taken;
 }
 
 uint64_t random_bits(std::mt19937_64& rng, uint32_t bits) {
@@ -198,13 +212,21 @@ std::vector<Sequence> make_sequences() {
   return seqs;
 }
 
+// Decoded from a stream, from memory and from memory that ends anywhere in
+// the code with the stream taking over, every value comes back and exactly
+// the code's bytes are taken.
 TEST(ArithCoder, RoundTripsAndDecoderReadsExactlyTheCode) {
   for (const Sequence& s : make_sequences()) {
     SCOPED_TRACE(s.name);
     const std::vector<uint8_t> code = encode_ops(s.set, s.ops);
+    const int64_t size = static_cast<int64_t>(code.size());
     // The decoder's four-byte read-ahead ends exactly on the trailing zeros.
-    EXPECT_EQ(decode_ops(s.set, s.ops, code.data(), static_cast<int64_t>(code.size())),
-              static_cast<int64_t>(code.size()));
+    EXPECT_EQ(decode_ops(s.set, s.ops, code.data(), size), size);
+    EXPECT_EQ(decode_ops(s.set, s.ops, code.data(), size, Source::kMemory), size);
+    for (int64_t split : {int64_t(0), int64_t(3), size / 2, size - 1, size}) {
+      SCOPED_TRACE(split);
+      EXPECT_EQ(decode_ops(s.set, s.ops, code.data(), size, Source::kMemoryThenStream, split), size);
+    }
     EXPECT_GE(code.size(), s.min_code_bytes);
   }
 }
@@ -435,11 +457,13 @@ TEST(ArithDecoder, TruncatedCodesEndWithEndOfData) {
     SCOPED_TRACE(cut);
     // A copy of exactly the kept bytes, so that ASan sees any over-read.
     const std::vector<uint8_t> kept(code.begin(), code.begin() + static_cast<long>(cut));
-    try {
-      decode_ops(set, ops, kept.data(), static_cast<int64_t>(kept.size()));
-      ADD_FAILURE() << "decoded a truncated code";
-    } catch (int e) {
-      EXPECT_EQ(e, byte_stream_end_of_data);
+    for (Source source : {Source::kStream, Source::kMemory}) {
+      try {
+        decode_ops(set, ops, kept.data(), static_cast<int64_t>(kept.size()), source);
+        ADD_FAILURE() << "decoded a truncated code";
+      } catch (int e) {
+        EXPECT_EQ(e, byte_stream_end_of_data);
+      }
     }
   }
 }
