@@ -133,6 +133,13 @@ bool LASchunkReader::init(ByteStreamIn* stream) {
   blocks = false;
   block_records = block_next = 0;
   if (dec) {
+    stream_size = -1;
+    buffered = false;
+    buffered_chunk = 0xFFFFFFFF;
+    if (stream->is_seekable() && stream->seek_end(0)) {
+      stream_size = stream->tell();
+      if (!stream->seek(point_start)) return false;
+    }
     table_ready = false;
     table_failed = false;
     table_complete = false;
@@ -274,7 +281,44 @@ void LASchunkReader::read_compressed(uint8_t* const* point) {
   for (size_t i = 0; i < n; i++) readers_compressed[i]->read(point[i], context);
 }
 
+bool LASchunkReader::buffer_chunk(uint8_t* const* point) {
+  if (stream_size < 0 || pointwise || current_chunk + 1 >= tabled_chunks) return false;
+  const int64_t start = chunk_starts[current_chunk];
+  int64_t stop = chunk_starts[current_chunk + 1];
+  if (stop > stream_size) stop = stream_size;  // a cut file
+  const int64_t bytes = stop - start;
+  if (bytes < point_size || bytes > max_buffered_chunk_bytes) return false;
+  if (buffered_chunk != current_chunk || chunk_buffer.size() != static_cast<size_t>(bytes)) {
+    buffered_chunk = 0xFFFFFFFF;
+    chunk_buffer.resize(static_cast<size_t>(bytes));
+    if (!instream->seek(start)) throw byte_stream_end_of_data;
+    instream->get_bytes(chunk_buffer.data(), static_cast<uint32_t>(bytes));
+    buffered_chunk = current_chunk;
+  } else if (!instream->seek(stop)) {
+    // A chunk decoded again after a seek: its bytes are still here.
+    throw byte_stream_end_of_data;
+  }
+  decode_record(chunk_buffer.data(), point);
+  uint32_t context = 0;
+  const size_t n = readers_compressed.size();
+  for (size_t i = 0; i < n; i++) (void)readers_compressed[i]->init(point[i], context);
+  // A code running past its chunk reads on into the next, as from the
+  // stream, and is found corrupt where the chunk should end; past the last
+  // chunk lies the chunk table, which holds no points.
+  const bool last = table_complete && current_chunk + 1 >= number_chunks;
+  dec->init(chunk_buffer.data() + point_size, static_cast<uint32_t>(bytes - point_size), last ? nullptr : instream);
+  buffered = true;
+  decoding = true;
+  return true;
+}
+
+bool LASchunkReader::chunk_ended_right() const {
+  if (buffered) return dec->used_exactly_the_memory();
+  return instream->tell() == chunk_starts[current_chunk + 1];
+}
+
 void LASchunkReader::read_chunk_start(uint8_t* const* point) {
+  if (buffer_chunk(point)) return;
   uint32_t context = 0;
   const size_t n = readers_raw.size();
   for (size_t i = 0; i < n; i++) readers_raw[i]->read(point[i], context);
@@ -300,13 +344,11 @@ bool LASchunkReader::open_first_chunk() {
 }
 
 void LASchunkReader::open_next_chunk() {
+  if (current_chunk + 1 < tabled_chunks && !chunk_ended_right()) throw arith_corrupt_data;
   dec->done();
   decoding = false;
+  buffered = false;
   current_chunk++;
-  if (current_chunk < tabled_chunks && instream->tell() != chunk_starts[current_chunk]) {
-    current_chunk--;
-    throw arith_corrupt_data;
-  }
   point_start = instream->tell();
   enter_chunk();
   chunk_count = 0;
@@ -328,6 +370,7 @@ void LASchunkReader::enter_chunk() {
 bool LASchunkReader::restart_chunk(uint32_t k) {
   dec->done();
   decoding = false;
+  buffered = false;
   chunk_open = false;
   if (!instream->seek(chunk_starts[k])) return false;
   current_chunk = k;
@@ -348,6 +391,7 @@ void LASchunkReader::fail(int exception) {
   const bool was_open = chunk_open;
   dec->done();
   decoding = false;
+  buffered = false;
   chunk_open = false;
   if (exception == byte_stream_end_of_data) {
     last_error = format_message("end-of-file during chunk with index %u", current_chunk);
@@ -537,11 +581,13 @@ bool LASchunkReader::seek(int64_t current, int64_t target) {
 
 bool LASchunkReader::check_end() {
   if (!dec || !decoding) return true;
+  const bool ended_right = current_chunk + 1 >= tabled_chunks || chunk_ended_right();
   dec->done();
   decoding = false;
+  buffered = false;
   chunk_open = false;
   current_chunk++;
-  if (current_chunk < tabled_chunks && instream->tell() != chunk_starts[current_chunk]) {
+  if (!ended_right) {
     last_error = format_message("chunk with index %u of %u is corrupt", current_chunk - 1, tabled_chunks);
     return false;
   }
@@ -553,6 +599,8 @@ bool LASchunkReader::done() {
   for (auto& reader : readers_raw) reader->init(nullptr);
   if (dec) dec->done();
   decoding = false;
+  buffered = false;
+  buffered_chunk = 0xFFFFFFFF;
   chunk_open = false;
   block_records = block_next = 0;
   return true;

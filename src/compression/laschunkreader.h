@@ -38,6 +38,9 @@ class LASchunkReader {
   // The chunk table is refused when it announces more chunks than this, or
   // more than the point area between its pointer and the table can hold.
   static constexpr uint32_t max_chunks = 1u << 28;
+  // A chunk whose extent the table gives is read into memory at once and
+  // decoded from there, unless it is larger than this.
+  static constexpr uint32_t max_buffered_chunk_bytes = 1u << 26;
 
   // `decompress_selective` is the mask of point fields the owner needs; the
   // LAS 1.4 codecs may skip the others.
@@ -110,6 +113,12 @@ class LASchunkReader {
   // Compressed points.
   void read_compressed(uint8_t* const* point);
   void read_chunk_start(uint8_t* const* point);
+  // Reads the current chunk into memory and starts decoding it there; false
+  // when its extent is not known or it is too large.
+  bool buffer_chunk(uint8_t* const* point);
+  // Whether the code of the chunk just decoded ended where the next chunk
+  // starts.
+  bool chunk_ended_right() const;
   // Ends the chunk being read and starts the next one (throws 4711 when the
   // code did not end where the table says the next chunk starts).
   void open_next_chunk();
@@ -158,6 +167,11 @@ class LASchunkReader {
   uint32_t tabled_chunks = 0;
   std::vector<uint32_t> chunk_totals;  // cumulative point counts (varying sizes)
   std::vector<int64_t> chunk_starts;   // stream positions
+  // The chunk being decoded from memory.
+  int64_t stream_size = -1;  // of a seekable stream, else -1
+  std::vector<uint8_t> chunk_buffer;
+  uint32_t buffered_chunk = 0xFFFFFFFF;  // which chunk chunk_buffer holds
+  bool buffered = false;                 // the decoder reads chunk_buffer
   // Receives the points decoded while seeking.
   std::vector<uint8_t> seek_buffer;
   std::vector<uint8_t*> seek_point;

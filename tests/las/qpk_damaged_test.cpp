@@ -127,10 +127,10 @@ TEST(QpkDamaged, EachDamageGivesItsMessage) {
        static_cast<int64_t>(l.table), 0,
        "ERROR: 'compressor was interrupted before writing adaptive chunk table of QPK file' after 0 of 2500 points "
        "for 'stream'\n"},
-      // Only the header tells how many points the last chunk holds: decoding
-      // goes on into the chunk table until the bytes run out.
-      {"more points announced than stored", {{107, le<uint32_t>(3000)}}, -1, count + 3,
-       "ERROR: 'end-of-file during chunk with index 2' after 2503 of 3000 points for 'stream'\n"},
+      // The last chunk ends where the chunk table begins: no point is decoded
+      // from the table's bytes.
+      {"more points announced than stored", {{107, le<uint32_t>(3000)}}, -1, count,
+       "ERROR: 'end-of-file during chunk with index 2' after 2500 of 3000 points for 'stream'\n"},
       {"fewer points announced than stored", {{107, le<uint32_t>(1500)}}, -1, 1500,
        "ERROR: 'chunk with index 1 of 4 is corrupt' when reaching end of encoding\n"},
       {"codec version the reader does not know", {{item0 + 4, le<uint16_t>(3)}}, -1, -1,
