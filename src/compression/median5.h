@@ -4,6 +4,7 @@
 #ifndef TIECHECK_COMPRESSION_MEDIAN5_H
 #define TIECHECK_COMPRESSION_MEDIAN5_H
 
+#include <algorithm>
 #include <cstdint>
 
 class Median5 {
@@ -12,55 +13,30 @@ class Median5 {
 
   // All five values 0.
   void init();
-  // Inline: the coordinate codecs call it twice per point.
+  // Inline and without branches on the values, which follow no pattern the
+  // processor could predict: the coordinate codecs call it twice per point.
+  // Each case keeps the five values sorted: a value below the median goes
+  // among the lower three (the top one dropping out), one at or above it
+  // among the upper two, and the other way round after a drift upwards.
   void add(int32_t v) {
     int32_t* m = values;
+    const int32_t m0 = m[0], m1 = m[1], m2 = m[2], m3 = m[3], m4 = m[4];
     if (high) {
-      if (v < m[2]) {
-        m[4] = m[3];
-        m[3] = m[2];
-        if (v < m[0]) {
-          m[2] = m[1];
-          m[1] = m[0];
-          m[0] = v;
-        } else if (v < m[1]) {
-          m[2] = m[1];
-          m[1] = v;
-        } else {
-          m[2] = v;
-        }
-      } else {
-        if (v < m[3]) {
-          m[4] = m[3];
-          m[3] = v;
-        } else {
-          m[4] = v;
-        }
-        high = false;
-      }
+      const bool lower = v < m2;
+      m[0] = lower ? std::min(m0, v) : m0;
+      m[1] = lower ? std::max(m0, std::min(m1, v)) : m1;
+      m[2] = lower ? std::max(m1, v) : m2;
+      m[3] = lower ? m2 : std::min(m3, v);
+      m[4] = lower ? m3 : std::max(m3, v);
+      high = lower;
     } else {
-      if (m[2] < v) {
-        m[0] = m[1];
-        m[1] = m[2];
-        if (m[4] < v) {
-          m[2] = m[3];
-          m[3] = m[4];
-          m[4] = v;
-        } else if (m[3] < v) {
-          m[2] = m[3];
-          m[3] = v;
-        } else {
-          m[2] = v;
-        }
-      } else {
-        if (m[1] < v) {
-          m[0] = m[1];
-          m[1] = v;
-        } else {
-          m[0] = v;
-        }
-        high = true;
-      }
+      const bool upper = m2 < v;
+      m[0] = upper ? m1 : std::min(m1, v);
+      m[1] = upper ? m2 : std::max(m1, v);
+      m[2] = upper ? std::min(m3, v) : m2;
+      m[3] = upper ? std::min(m4, std::max(m3, v)) : m3;
+      m[4] = upper ? std::max(m4, v) : m4;
+      high = !upper;
     }
   }
   int32_t get() const { return values[2]; }

@@ -299,4 +299,78 @@ TEST(Median5, KeepsOrderAndTracksTheData) {
   EXPECT_EQ(m.get(), 0);
 }
 
+// The update as the format describes it, step by step with its branches; the
+// codec's branch-free update must keep exactly the same five values, or the
+// predictions (and the bytes) change.
+struct ReferenceMedian5 {
+  int32_t m[5] = {0, 0, 0, 0, 0};
+  bool high = true;
+  void add(int32_t v) {
+    if (high) {
+      if (v < m[2]) {
+        m[4] = m[3];
+        m[3] = m[2];
+        if (v < m[0]) {
+          m[2] = m[1];
+          m[1] = m[0];
+          m[0] = v;
+        } else if (v < m[1]) {
+          m[2] = m[1];
+          m[1] = v;
+        } else {
+          m[2] = v;
+        }
+      } else {
+        if (v < m[3]) {
+          m[4] = m[3];
+          m[3] = v;
+        } else {
+          m[4] = v;
+        }
+        high = false;
+      }
+    } else {
+      if (m[2] < v) {
+        m[0] = m[1];
+        m[1] = m[2];
+        if (m[4] < v) {
+          m[2] = m[3];
+          m[3] = m[4];
+          m[4] = v;
+        } else if (m[3] < v) {
+          m[2] = m[3];
+          m[3] = v;
+        } else {
+          m[2] = v;
+        }
+      } else {
+        if (m[1] < v) {
+          m[0] = m[1];
+          m[1] = v;
+        } else {
+          m[0] = v;
+        }
+        high = true;
+      }
+    }
+  }
+};
+
+TEST(Median5, SameValuesAsTheStepByStepUpdate) {
+  // Small ranges give many ties, wide ones the extremes.
+  for (uint32_t range : {3u, 17u, 1000u, 0u}) {
+    SCOPED_TRACE(range);
+    std::mt19937_64 rng(range);
+    Median5 fast;
+    ReferenceMedian5 slow;
+    for (int i = 0; i < 200000; i++) {
+      const int32_t v = range ? static_cast<int32_t>(rng() % range) - static_cast<int32_t>(range / 2)
+                              : static_cast<int32_t>(rng());
+      fast.add(v);
+      slow.add(v);
+      ASSERT_EQ(fast.get(), slow.m[2]) << i;
+    }
+  }
+}
+
 }  // namespace
