@@ -30,7 +30,10 @@ class Qopack;
 // gives the start of every chunk (and, for chunks of varying size, their
 // point counts); it is read at the first chunk. A file whose writer stopped
 // before writing the table is read chunk by chunk with the table built on the
-// way.
+// way. A chunk whose extent the table gives is read into memory at once and
+// decoded from there (a chunk decoded again after a seek backwards is not
+// read again); the code of a damaged chunk that runs past its end reads on
+// from the stream, as it would without the memory.
 class LASchunkReader {
  public:
   // Bytes of raw records read at once.
