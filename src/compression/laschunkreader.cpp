@@ -4,18 +4,29 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "compression/arithdecoder.h"
 #include "compression/integercoder.h"
+#include "compression/itemcompressed_byte14_v3.h"
+#include "compression/itemcompressed_byte14_v4.h"
 #include "compression/itemcompressed_byte_v1.h"
 #include "compression/itemcompressed_byte_v2.h"
 #include "compression/itemcompressed_gpstime11_v1.h"
 #include "compression/itemcompressed_gpstime11_v2.h"
 #include "compression/itemcompressed_point10_v1.h"
 #include "compression/itemcompressed_point10_v2.h"
+#include "compression/itemcompressed_point14_v3.h"
+#include "compression/itemcompressed_point14_v4.h"
 #include "compression/itemcompressed_rgb12_v1.h"
 #include "compression/itemcompressed_rgb12_v2.h"
+#include "compression/itemcompressed_rgb14_v3.h"
+#include "compression/itemcompressed_rgb14_v4.h"
+#include "compression/itemcompressed_rgbnir14_v3.h"
+#include "compression/itemcompressed_rgbnir14_v4.h"
 #include "compression/itemcompressed_wavepacket13_v1.h"
+#include "compression/itemcompressed_wavepacket14_v3.h"
+#include "compression/itemcompressed_wavepacket14_v4.h"
 #include "compression/lasreaditemraw.h"
 #include "compression/qopack.h"
 #include "las/bytestreamin.h"
@@ -23,9 +34,9 @@
 
 namespace {
 
-// The codec of a compressed item, or null when this build has none for its
-// type and version.
-std::unique_ptr<LASreadItemCompressed> make_compressed_item_reader(const LASitem& item, ArithDecoder* dec) {
+// The codec of an item in a chunk of legacy items, or null when there is
+// none for its type and version.
+std::unique_ptr<LASreadItemCompressed> make_legacy_item_reader(const LASitem& item, ArithDecoder* dec) {
   switch (item.type) {
     case LASitem::BYTE:
       if (item.version == 1) return std::make_unique<LASreadItemCompressed_BYTE_v1>(dec, item.size);
@@ -47,10 +58,65 @@ std::unique_ptr<LASreadItemCompressed> make_compressed_item_reader(const LASitem
       if (item.version == 1) return std::make_unique<LASreadItemCompressed_WAVEPACKET13_v1>(dec);
       break;
     default:
-      // The LAS 1.4 items are coded in layers by codecs this build lacks.
+      // The LAS 1.4 items are coded only in layered chunks.
       break;
   }
   return nullptr;
+}
+
+// The codec of an item in a layered chunk, or null when there is none for
+// its type and version. Version 2 of the LAS 1.4 items was never coded
+// differently from version 3. The legacy items have no layers: their codecs
+// would decode from the chunk stream, where the layers lie.
+std::unique_ptr<LASreadItemCompressed> make_layered_item_reader(const LASitem& item, ArithDecoder* dec,
+                                                                uint32_t selective) {
+  const bool v3 = item.version == 2 || item.version == 3;
+  const bool v4 = item.version == 4;
+  switch (item.type) {
+    case LASitem::POINT14:
+      if (v3) return std::make_unique<LASreadItemCompressed_POINT14_v3>(dec, selective);
+      if (v4) return std::make_unique<LASreadItemCompressed_POINT14_v4>(dec, selective);
+      break;
+    case LASitem::RGB14:
+      if (v3) return std::make_unique<LASreadItemCompressed_RGB14_v3>(dec, selective);
+      if (v4) return std::make_unique<LASreadItemCompressed_RGB14_v4>(dec, selective);
+      break;
+    case LASitem::RGBNIR14:
+      if (v3) return std::make_unique<LASreadItemCompressed_RGBNIR14_v3>(dec, selective);
+      if (v4) return std::make_unique<LASreadItemCompressed_RGBNIR14_v4>(dec, selective);
+      break;
+    case LASitem::WAVEPACKET14:
+      if (item.version == 3) return std::make_unique<LASreadItemCompressed_WAVEPACKET14_v3>(dec, selective);
+      if (v4) return std::make_unique<LASreadItemCompressed_WAVEPACKET14_v4>(dec, selective);
+      break;
+    case LASitem::BYTE14:
+      if (v3) return std::make_unique<LASreadItemCompressed_BYTE14_v3>(dec, item.size, selective);
+      if (v4) return std::make_unique<LASreadItemCompressed_BYTE14_v4>(dec, item.size, selective);
+      break;
+    default:
+      break;
+  }
+  return nullptr;
+}
+
+// The number of layers an item has in a layered chunk.
+uint32_t number_of_layers(const LASitem& item) {
+  switch (item.type) {
+    case LASitem::POINT14:
+      return 9;
+    case LASitem::RGBNIR14:
+      return 2;
+    case LASitem::BYTE14:
+      return item.size;  // one per byte
+    default:
+      return 1;
+  }
+}
+
+// Bytes an item takes in a point: the POINT14 item is the whole point core
+// (its legacy and LAS 1.4 fields), the others their record bytes.
+uint32_t place_size(const LASitem& item) {
+  return item.type == LASitem::POINT14 ? static_cast<uint32_t>(sizeof(LASpointcore)) : item.size;
 }
 
 std::string format_message(const char* format, uint32_t a, uint32_t b = 0) {
@@ -70,8 +136,6 @@ bool LASchunkReader::setup(uint32_t num_items, const LASitem* items, const Qopac
   if (qopack && (num_items != qopack->num_items || items != qopack->items)) return false;
   const bool compressed = qopack && qopack->compressor != Qopack::COMPRESSOR_NONE;
   if (compressed && qopack->coder != Qopack::CODER_ARITHMETIC) return false;
-  // Layered chunks hold LAS 1.4 items, whose codecs this build lacks.
-  if (compressed && qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) return false;
 
   raw_items.clear();
   readers_raw.clear();
@@ -90,27 +154,52 @@ bool LASchunkReader::setup(uint32_t num_items, const LASitem* items, const Qopac
     size += items[i].size;
   }
   point_size = size;
-  (void)decompress_selective;  // only the LAS 1.4 codecs skip fields
 
   chunk_size = 0xFFFFFFFF;
   varying_chunks = false;
   pointwise = false;
+  layered = false;
   number_chunks = 0xFFFFFFFF;
   if (!compressed) return true;
 
+  layered = qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED;
   dec = std::make_unique<ArithDecoder>();
   for (uint32_t i = 0; i < num_items; i++) {
-    std::unique_ptr<LASreadItemCompressed> reader = make_compressed_item_reader(items[i], dec.get());
+    std::unique_ptr<LASreadItemCompressed> reader =
+        layered ? make_layered_item_reader(items[i], dec.get(), decompress_selective)
+                : make_legacy_item_reader(items[i], dec.get());
     if (!reader) {
       readers_compressed.clear();
       dec.reset();
+      layered = false;
       return false;
     }
     readers_compressed.push_back(std::move(reader));
   }
-  seek_buffer.assign(point_size, 0);
+  layer_size_fields = 0;
+  if (layered) {
+    for (uint32_t i = 0; i < num_items; i++) layer_size_fields += number_of_layers(items[i]);
+  }
+  // The points skipped by a seek are decoded here. Each item gets the room
+  // it has in a LASpoint, on an 8-byte boundary: the POINT14 codecs fill a
+  // whole point core, which is larger than the record.
+  std::vector<size_t> places(num_items);
+  size_t bytes = 0;
+  for (uint32_t i = 0; i < num_items; i++) {
+    places[i] = bytes;
+    bytes += (place_size(items[i]) + 7) & ~size_t(7);
+  }
+  seek_buffer.assign(bytes / 8 + 1, 0);
+  uint8_t* base = reinterpret_cast<uint8_t*>(seek_buffer.data());
   seek_point.resize(num_items);
-  for (uint32_t i = 0; i < num_items; i++) seek_point[i] = seek_buffer.data() + raw_items[i].offset;
+  for (uint32_t i = 0; i < num_items; i++) {
+    seek_point[i] = base + places[i];
+    if (items[i].type == LASitem::POINT14) {
+      // A point core filled from POINT14 records.
+      LASpointcore* core = new (seek_point[i]) LASpointcore();
+      core->extended_point_type = 1;
+    }
+  }
 
   if (qopack->compressor == Qopack::COMPRESSOR_POINTWISE) {
     // One code for all points: a single chunk and no table.
@@ -278,7 +367,40 @@ bool LASchunkReader::read(uint8_t* const* point) {
 void LASchunkReader::read_compressed(uint8_t* const* point) {
   uint32_t context = 0;
   const size_t n = readers_compressed.size();
-  for (size_t i = 0; i < n; i++) readers_compressed[i]->read(point[i], context);
+  if (!layered) {
+    for (size_t i = 0; i < n; i++) readers_compressed[i]->read(point[i], context);
+    return;
+  }
+  // A layered chunk says how many points it holds: a reader that wants more
+  // from it has run past the last chunk, or the chunk is corrupt.
+  if (chunk_count > chunk_points) throw last_known_chunk() ? byte_stream_end_of_data : arith_corrupt_data;
+  try {
+    for (size_t i = 0; i < n; i++) readers_compressed[i]->read(point[i], context);
+  } catch (int exception) {
+    // The layers are in memory, loaded whole when the chunk began: one that
+    // ends early holds a corrupt code, whatever the file holds after it.
+    throw exception == byte_stream_end_of_data ? arith_corrupt_data : exception;
+  }
+}
+
+void LASchunkReader::check_layer_sizes(int64_t chunk_end) {
+  // The sizes come from the file: before any layer is loaded they must add
+  // up to the chunk's extent, so that a corrupt size costs neither memory
+  // nor the reading of other chunks.
+  const int64_t sizes_start = instream->tell();
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < layer_size_fields; i++) {
+    uint32_t size;
+    instream->get_32bits_le(reinterpret_cast<uint8_t*>(&size));
+    total += size;
+  }
+  const int64_t left = chunk_end - instream->tell();
+  if (left < 0 || static_cast<uint64_t>(left) != total) throw arith_corrupt_data;
+  if (!instream->seek(sizes_start)) throw byte_stream_end_of_data;
+}
+
+bool LASchunkReader::last_known_chunk() const {
+  return table_complete ? current_chunk + 1 >= number_chunks : current_chunk + 1 >= tabled_chunks;
 }
 
 bool LASchunkReader::buffer_chunk(uint8_t* const* point) {
@@ -318,12 +440,42 @@ bool LASchunkReader::chunk_ended_right() const {
 }
 
 void LASchunkReader::read_chunk_start(uint8_t* const* point) {
+  if (layered) {
+    read_layered_chunk_start(point);
+    return;
+  }
   if (buffer_chunk(point)) return;
   uint32_t context = 0;
   const size_t n = readers_raw.size();
   for (size_t i = 0; i < n; i++) readers_raw[i]->read(point[i], context);
   for (size_t i = 0; i < n; i++) (void)readers_compressed[i]->init(point[i], context);
   (void)dec->init(instream);
+  decoding = true;
+}
+
+void LASchunkReader::read_layered_chunk_start(uint8_t* const* point) {
+  uint32_t context = 0;
+  const size_t n = readers_raw.size();
+  for (size_t i = 0; i < n; i++) readers_raw[i]->read(point[i], context);
+  // The codecs read their layer sizes and bytes through the decoder's
+  // stream; it codes nothing itself.
+  (void)dec->init(instream, false);
+  instream->get_32bits_le(reinterpret_cast<uint8_t*>(&chunk_points));
+  // Every chunk holds its first point, and no more points than its size.
+  if (chunk_points == 0 || chunk_points > chunk_size) throw arith_corrupt_data;
+  if (current_chunk + 1 < tabled_chunks) check_layer_sizes(chunk_starts[current_chunk + 1]);
+  for (size_t i = 0; i < n; i++) (void)readers_compressed[i]->chunk_sizes();
+  // A shared context: POINT14 hands its scanner channel to the items after it.
+  for (size_t i = 0; i < n; i++) {
+    // Layers too large to hold in memory cannot come from a writer.
+    if (!readers_compressed[i]->init(point[i], context)) throw arith_corrupt_data;
+  }
+  // Every layer is loaded or skipped now: the stream stands at the end of
+  // the chunk, where the table says the next one starts, unless a layer
+  // size is corrupt.
+  if (current_chunk + 1 < tabled_chunks && instream->tell() != chunk_starts[current_chunk + 1]) {
+    throw arith_corrupt_data;
+  }
   decoding = true;
 }
 
@@ -581,7 +733,9 @@ bool LASchunkReader::seek(int64_t current, int64_t target) {
 
 bool LASchunkReader::check_end() {
   if (!dec || !decoding) return true;
-  const bool ended_right = current_chunk + 1 >= tabled_chunks || chunk_ended_right();
+  // A layered chunk also says how many points it holds.
+  const bool ended_right =
+      (current_chunk + 1 >= tabled_chunks || chunk_ended_right()) && (!layered || chunk_count == chunk_points);
   dec->done();
   decoding = false;
   buffered = false;

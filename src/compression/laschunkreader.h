@@ -26,14 +26,18 @@ class Qopack;
 // before a cut is still delivered.
 //
 // Compressed points come in chunks, each a raw first point followed by one
-// arithmetic code for the rest. The chunk table at the end of the point area
+// arithmetic code for the rest (legacy items), or by the chunk's point count
+// and the layers of its LAS 1.4 items (layered chunks: every item's layer
+// sizes, then the layer bytes; layers the owner does not need are skipped).
+// The chunk table at the end of the point area
 // gives the start of every chunk (and, for chunks of varying size, their
 // point counts); it is read at the first chunk. A file whose writer stopped
 // before writing the table is read chunk by chunk with the table built on the
 // way. A chunk whose extent the table gives is read into memory at once and
 // decoded from there (a chunk decoded again after a seek backwards is not
 // read again); the code of a damaged chunk that runs past its end reads on
-// from the stream, as it would without the memory.
+// from the stream, as it would without the memory. Layered chunks are not:
+// their codecs load the layers they need into memory themselves.
 class LASchunkReader {
  public:
   // Bytes of raw records read at once.
@@ -46,7 +50,8 @@ class LASchunkReader {
   static constexpr uint32_t max_buffered_chunk_bytes = 1u << 26;
 
   // `decompress_selective` is the mask of point fields the owner needs; the
-  // LAS 1.4 codecs may skip the others.
+  // LAS 1.4 codecs skip the layers of the others, whose fields then keep the
+  // values of the chunk's first point.
   explicit LASchunkReader(uint32_t decompress_selective = 0xFFFFFFFF);
   ~LASchunkReader();
   LASchunkReader(const LASchunkReader&) = delete;
@@ -55,8 +60,10 @@ class LASchunkReader {
   // Binds the reader to an item list. With a descriptor, num_items and items
   // must be the descriptor's own list. Fails without a message for an empty
   // or mismatched list, an item type without a reader, a coder other than the
-  // arithmetic one, or a compressed item whose codec version this build does
-  // not have (every LAS 1.4 item, and the layered compressor, among them).
+  // arithmetic one, or a compressed item without a codec of its version for
+  // the compressor: layered chunks (compressor 3) take only the LAS 1.4
+  // items (POINT14, RGB14, RGBNIR14, BYTE14 versions 2 to 4, WAVEPACKET14
+  // versions 3 and 4), the other compressors only the legacy items.
   [[nodiscard]] bool setup(uint32_t num_items, const LASitem* items, const Qopack* qopack = nullptr);
 
   // Attaches the stream, positioned at the first point record (not owned).
@@ -75,7 +82,8 @@ class LASchunkReader {
   // interrupted before writing chunk table of QPK file", "corrupt chunk
   // table", "chunk table and %lld bytes are missing. QPK file truncated
   // during copy or transfer?", "chunk table is missing. improper use of QPK
-  // compressor?".
+  // compressor?". A layered chunk whose stored point count, layer sizes or
+  // layer codes do not hold together is corrupt.
   [[nodiscard]] bool read(uint8_t* const* point);
 
   // Moves from point index `current` to point index `target`: compressed
@@ -84,8 +92,9 @@ class LASchunkReader {
   [[nodiscard]] bool seek(int64_t current, int64_t target);
 
   // Called after the last point: whether the code of the last chunk ended
-  // where the chunk table says the next one starts ("chunk with index %u of
-  // %u is corrupt" otherwise).
+  // where the chunk table says the next one starts, and a layered chunk
+  // delivered all the points it holds ("chunk with index %u of %u is
+  // corrupt" otherwise).
   [[nodiscard]] bool check_end();
 
   // Detaches the stream.
@@ -116,6 +125,14 @@ class LASchunkReader {
   // Compressed points.
   void read_compressed(uint8_t* const* point);
   void read_chunk_start(uint8_t* const* point);
+  // The head of a layered chunk: raw first point, point count, every item's
+  // layer sizes, then the layers the owner needs.
+  void read_layered_chunk_start(uint8_t* const* point);
+  // Throws arith_corrupt_data unless the layer sizes that follow add up to
+  // the bytes left before chunk_end; leaves the stream where it was.
+  void check_layer_sizes(int64_t chunk_end);
+  // Whether no chunk is known to follow the current one.
+  bool last_known_chunk() const;
   // Reads the current chunk into memory and starts decoding it there; false
   // when its extent is not known or it is too large.
   bool buffer_chunk(uint8_t* const* point);
@@ -157,6 +174,9 @@ class LASchunkReader {
   std::unique_ptr<ArithDecoder> dec;
   std::vector<std::unique_ptr<LASreadItemCompressed>> readers_compressed;
   bool pointwise = false;       // compressor 1: one code, no chunk table
+  bool layered = false;         // compressor 3: LAS 1.4 items coded in layers
+  uint32_t chunk_points = 0;    // points the current layered chunk holds
+  uint32_t layer_size_fields = 0;  // layer sizes at the head of a layered chunk
   bool table_ready = false;     // the chunk table was read (or found missing)
   bool table_failed = false;    // ... and the chunks cannot be read without it
   bool table_complete = false;  // every chunk is tabled, with the end of the last
@@ -175,8 +195,9 @@ class LASchunkReader {
   std::vector<uint8_t> chunk_buffer;
   uint32_t buffered_chunk = 0xFFFFFFFF;  // which chunk chunk_buffer holds
   bool buffered = false;                 // the decoder reads chunk_buffer
-  // Receives the points decoded while seeking.
-  std::vector<uint8_t> seek_buffer;
+  // Receives the points decoded while seeking (8-byte words, so that a
+  // point core placed in it is aligned).
+  std::vector<uint64_t> seek_buffer;
   std::vector<uint8_t*> seek_point;
 
   std::string last_error;

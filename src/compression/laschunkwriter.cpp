@@ -5,15 +5,25 @@
 
 #include "compression/arithencoder.h"
 #include "compression/integercoder.h"
+#include "compression/itemcompressed_byte14_v3.h"
+#include "compression/itemcompressed_byte14_v4.h"
 #include "compression/itemcompressed_byte_v1.h"
 #include "compression/itemcompressed_byte_v2.h"
 #include "compression/itemcompressed_gpstime11_v1.h"
 #include "compression/itemcompressed_gpstime11_v2.h"
 #include "compression/itemcompressed_point10_v1.h"
 #include "compression/itemcompressed_point10_v2.h"
+#include "compression/itemcompressed_point14_v3.h"
+#include "compression/itemcompressed_point14_v4.h"
 #include "compression/itemcompressed_rgb12_v1.h"
 #include "compression/itemcompressed_rgb12_v2.h"
+#include "compression/itemcompressed_rgb14_v3.h"
+#include "compression/itemcompressed_rgb14_v4.h"
+#include "compression/itemcompressed_rgbnir14_v3.h"
+#include "compression/itemcompressed_rgbnir14_v4.h"
 #include "compression/itemcompressed_wavepacket13_v1.h"
+#include "compression/itemcompressed_wavepacket14_v3.h"
+#include "compression/itemcompressed_wavepacket14_v4.h"
 #include "compression/laswriteitemraw.h"
 #include "compression/qopack.h"
 #include "las/bytestreamout.h"
@@ -21,9 +31,9 @@
 
 namespace {
 
-// The codec of a compressed item, or null when this build has none for its
-// type and version.
-std::unique_ptr<LASwriteItemCompressed> make_compressed_item_writer(const LASitem& item, ArithEncoder* enc) {
+// The codec of an item in a chunk of legacy items, or null when there is
+// none for its type and version.
+std::unique_ptr<LASwriteItemCompressed> make_legacy_item_writer(const LASitem& item, ArithEncoder* enc) {
   switch (item.type) {
     case LASitem::BYTE:
       if (item.version == 1) return std::make_unique<LASwriteItemCompressed_BYTE_v1>(enc, item.size);
@@ -45,14 +55,48 @@ std::unique_ptr<LASwriteItemCompressed> make_compressed_item_writer(const LASite
       if (item.version == 1) return std::make_unique<LASwriteItemCompressed_WAVEPACKET13_v1>(enc);
       break;
     default:
-      // The LAS 1.4 items are coded in layers by codecs this build lacks.
+      // The LAS 1.4 items are coded only in layered chunks.
+      break;
+  }
+  return nullptr;
+}
+
+// The codec of an item in a layered chunk, or null when there is none for
+// its type and version (the legacy items have no layers).
+std::unique_ptr<LASwriteItemCompressed> make_layered_item_writer(const LASitem& item, ArithEncoder* enc) {
+  const bool v3 = item.version == 3;
+  const bool v4 = item.version == 4;
+  switch (item.type) {
+    case LASitem::POINT14:
+      if (v3) return std::make_unique<LASwriteItemCompressed_POINT14_v3>(enc);
+      if (v4) return std::make_unique<LASwriteItemCompressed_POINT14_v4>(enc);
+      break;
+    case LASitem::RGB14:
+      if (v3) return std::make_unique<LASwriteItemCompressed_RGB14_v3>(enc);
+      if (v4) return std::make_unique<LASwriteItemCompressed_RGB14_v4>(enc);
+      break;
+    case LASitem::RGBNIR14:
+      if (v3) return std::make_unique<LASwriteItemCompressed_RGBNIR14_v3>(enc);
+      if (v4) return std::make_unique<LASwriteItemCompressed_RGBNIR14_v4>(enc);
+      break;
+    case LASitem::WAVEPACKET14:
+      if (v3) return std::make_unique<LASwriteItemCompressed_WAVEPACKET14_v3>(enc);
+      if (v4) return std::make_unique<LASwriteItemCompressed_WAVEPACKET14_v4>(enc);
+      break;
+    case LASitem::BYTE14:
+      if (v3) return std::make_unique<LASwriteItemCompressed_BYTE14_v3>(enc, item.size);
+      if (v4) return std::make_unique<LASwriteItemCompressed_BYTE14_v4>(enc, item.size);
+      break;
+    default:
       break;
   }
   return nullptr;
 }
 
 bool put_i64(ByteStreamOut* out, int64_t value) { return out->put_64bits_le(reinterpret_cast<const uint8_t*>(&value)); }
-bool put_u32(ByteStreamOut* out, uint32_t value) { return out->put_32bits_le(reinterpret_cast<const uint8_t*>(&value)); }
+bool put_u32(ByteStreamOut* out, uint32_t value) {
+  return out->put_32bits_le(reinterpret_cast<const uint8_t*>(&value));
+}
 
 }  // namespace
 
@@ -65,8 +109,6 @@ bool LASchunkWriter::setup(uint32_t num_items, const LASitem* items, const Qopac
   if (qopack && (num_items != qopack->num_items || items != qopack->items)) return false;
   const bool compressed = qopack && qopack->compressor != Qopack::COMPRESSOR_NONE;
   if (compressed && qopack->coder != Qopack::CODER_ARITHMETIC) return false;
-  // Layered chunks hold LAS 1.4 items, whose codecs this build lacks.
-  if (compressed && qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) return false;
 
   raw_items.clear();
   writers_raw.clear();
@@ -90,14 +132,18 @@ bool LASchunkWriter::setup(uint32_t num_items, const LASitem* items, const Qopac
   chunk_size = 0xFFFFFFFF;
   varying_chunks = false;
   pointwise = false;
+  layered = false;
   if (!compressed) return true;
 
+  layered = qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED;
   enc = std::make_unique<ArithEncoder>();
   for (uint32_t i = 0; i < num_items; i++) {
-    std::unique_ptr<LASwriteItemCompressed> writer = make_compressed_item_writer(items[i], enc.get());
+    std::unique_ptr<LASwriteItemCompressed> writer =
+        layered ? make_layered_item_writer(items[i], enc.get()) : make_legacy_item_writer(items[i], enc.get());
     if (!writer) {
       writers_compressed.clear();
       enc.reset();
+      layered = false;
       return false;
     }
     writers_compressed.push_back(std::move(writer));
@@ -196,7 +242,19 @@ bool LASchunkWriter::write_chunk_start(const uint8_t* const* point) {
 
 bool LASchunkWriter::finish_chunk() {
   encoding = false;
-  if (!enc->done()) return false;
+  if (layered) {
+    // The point count, every item's layer sizes, then every item's layers.
+    // The encoder only lent the codecs its stream.
+    if (!put_u32(outstream, chunk_count)) return false;
+    for (auto& writer : writers_compressed) {
+      if (!writer->chunk_sizes()) return false;
+    }
+    for (auto& writer : writers_compressed) {
+      if (!writer->chunk_bytes()) return false;
+    }
+  } else if (!enc->done()) {
+    return false;
+  }
   return pointwise || add_chunk_to_table();
 }
 

@@ -25,7 +25,9 @@ class Qopack;
 // Compressed points start with the position of the chunk table (filled in by
 // done() on a seekable stream, -1 otherwise, when done() appends it after the
 // table), then chunks of a raw first point and one arithmetic code for the
-// rest, then the chunk table. A writer stopped before done() leaves the
+// rest (legacy items) or, in layered chunks, the chunk's point count, every
+// item's layer sizes and then every item's layer bytes; then the chunk
+// table. A writer stopped before done() leaves the
 // placeholder pointing at itself, which readers recognise.
 class LASchunkWriter {
  public:
@@ -43,8 +45,9 @@ class LASchunkWriter {
   // descriptor's chunk size (0 and 0xFFFFFFFF: chunks of varying size).
   // Fails without a message for an empty or mismatched list, an item type
   // without a writer, a coder other than the arithmetic one, or a compressed
-  // item whose codec version this build does not have (every LAS 1.4 item,
-  // and the layered compressor, among them).
+  // item without a codec of its version for the compressor: layered chunks
+  // (compressor 3) take only the LAS 1.4 items (versions 3 and 4), the
+  // other compressors only the legacy items.
   [[nodiscard]] bool setup(uint32_t num_items, const LASitem* items, const Qopack* qopack = nullptr);
 
   // Attaches the stream (not owned). False for a null stream, or when the
@@ -98,6 +101,7 @@ class LASchunkWriter {
   std::unique_ptr<ArithEncoder> enc;
   std::vector<std::unique_ptr<LASwriteItemCompressed>> writers_compressed;
   bool pointwise = false;     // compressor 1: one code, no chunk table
+  bool layered = false;       // compressor 3: LAS 1.4 items coded in layers
   bool encoding = false;      // the codecs are current (the chunk's first point is written)
   bool varying_chunks = false;
   uint32_t chunk_size = 0xFFFFFFFF;

@@ -97,25 +97,6 @@ bool skip_payload(ByteStreamIn& in, uint64_t size) {
   return true;
 }
 
-// Whether the item list holds LAS 1.4 items, or asks for the layered
-// compressor that codes them.
-bool has_las14_items(const Qopack& qopack) {
-  if (qopack.compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) return true;
-  for (uint16_t i = 0; i < qopack.num_items; i++) {
-    switch (qopack.items[i].type) {
-      case LASitem::POINT14:
-      case LASitem::RGB14:
-      case LASitem::RGBNIR14:
-      case LASitem::WAVEPACKET14:
-      case LASitem::BYTE14:
-        return true;
-      default:
-        break;
-    }
-  }
-  return false;
-}
-
 // Half away from zero into 32 bits, saturating.
 int32_t round_coordinate(double v) {
   const int64_t r = LASquantizer::round64(v);
@@ -510,12 +491,6 @@ bool LASreaderLAS::open(ByteStreamIn* in, bool peek_only, uint32_t decompress_se
       return false;
     }
     header.point_data_format &= 0x7F;
-  }
-
-  if (header.qopack && header.qopack->compressor != Qopack::COMPRESSOR_NONE && has_las14_items(*header.qopack)) {
-    fprintf(stderr, "ERROR: compressed LAS 1.4 points (point type %d) of '%s' cannot be read: this build has no layered codecs\n",
-            header.point_data_format, get_display_name());
-    return false;
   }
 
   // The point reader becomes the reader's only once it stands at the points.

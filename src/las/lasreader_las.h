@@ -24,9 +24,10 @@ class LASchunkReader;
 // Compressed points (bit 7 of the point data format and a compression record
 // whose compressor is not "none") are read through the chunk reader, which
 // reports damaged chunks and chunk tables per point read. Compressed LAS 1.4
-// items (point types 6 to 10) cannot be read by this build: open prints
-// "ERROR: compressed LAS 1.4 points (point type %d) of '%s' cannot be read:
-// this build has no layered codecs\n" and fails.
+// points (point types 6 to 10, layered chunks) decode only the fields of the
+// decompress_selective mask given to open (x, y and the returns always);
+// the others keep the values of each chunk's first point. Standard input is
+// always read in full.
 class LASreaderLAS : public LASreader {
  public:
   static constexpr int32_t default_io_buffer_size = 262144;

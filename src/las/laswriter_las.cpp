@@ -260,11 +260,6 @@ bool LASwriterLAS::open_stream(const LASheader* header, uint32_t compressor, int
     num_items = qopack->num_items;
     items = qopack->items;
   }
-  if (qopack && qopack->compressor == Qopack::COMPRESSOR_LAYERED_CHUNKED) {
-    fprintf(stderr, "ERROR: cannot write compressed LAS 1.4 points (point type %d): this build has no layered codecs\n",
-            format);
-    return false;
-  }
   // Waveform data stored after the points of a LAS 1.3 file are not held by
   // the header, so the file written would point into nothing.
   internal_waveforms = header->version_minor >= 3 && (header->global_encoding & 2) &&

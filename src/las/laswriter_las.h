@@ -24,11 +24,12 @@ class Qopack;
 // and the offset to the point data are written as where the records and the
 // points really are, whatever the header's own values say.
 //
-// Compressed output (compressor 2, or 3 for point types 0 to 5) goes into
-// chunks of the given size with the compression record and bit 7 of the
-// point data format set. Compressed LAS 1.4 points cannot be written by this
-// build: open prints "ERROR: cannot write compressed LAS 1.4 points (point
-// type %d): this build has no layered codecs\n" and fails.
+// Compressed output goes into chunks of the given size (0: chunks of varying
+// size, ended by chunk(); refused for point types 0 to 5) with the
+// compression record and bit 7 of the point data format set. Point types 0
+// to 5 are coded as legacy items (compressor 3 becomes 2); point types 6 to
+// 10 need compressor 3 and are coded in layers, every LAS 1.4 item with
+// codec version 3.
 //
 // Waveform data stored inside the file (global_encoding bit 1) are kept when
 // they come as an extended record of a LAS 1.4 header, whose new start is

@@ -321,8 +321,6 @@ TEST(LASwriterLAS, RefusedOutputs) {
       {"adaptive chunking of legacy points", 2, 1, 2, 0,
        "ERROR: adaptive chunking is depricated for point type 1.\n       only available for new LAS 1.4 point types 6 "
        "or higher.\n"},
-      {"compressed LAS 1.4 output", 4, 6, 3, 50000,
-       "ERROR: cannot write compressed LAS 1.4 points (point type 6): this build has no layered codecs\n"},
       {"unknown point format", 2, 11, 0, 50000, "ERROR: unknown point type 11 with point size 0\n"},
   };
   for (const Case& c : cases) {

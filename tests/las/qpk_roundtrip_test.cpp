@@ -223,8 +223,6 @@ TEST(QpkRoundTrip, RefusedOutputs) {
   } cases[] = {
       {"LAS 1.4 point types need the layered compressor", 4, 6, 2, 0, 50000,
        "ERROR: point type 6 requires using \"native LAS 1.4 extension\" of Qopack\n"},
-      {"LAS 1.4 points with the layered compressor", 4, 7, 3, 0, 50000,
-       "ERROR: cannot write compressed LAS 1.4 points (point type 7): this build has no layered codecs\n"},
       {"adaptive chunking of legacy points", 2, 1, 2, 0, 0,
        "ERROR: adaptive chunking is depricated for point type 1.\n       only available for new LAS 1.4 point types 6 "
        "or higher.\n"},
