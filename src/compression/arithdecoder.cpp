@@ -7,38 +7,45 @@
 bool ArithDecoder::init(ByteStreamIn* stream, bool really_init) {
   if (!stream) return false;
   instream = stream;
-  next = code_end = nullptr;
   rest = nullptr;
-  length = arith_max_length;
-  value = 0;
+  st = {0, arith_max_length, nullptr, nullptr};
   if (really_init) {
-    value = instream->get_byte() << 24;
-    value |= instream->get_byte() << 16;
-    value |= instream->get_byte() << 8;
-    value |= instream->get_byte();
+    st.value = instream->get_byte() << 24;
+    st.value |= instream->get_byte() << 16;
+    st.value |= instream->get_byte() << 8;
+    st.value |= instream->get_byte();
   }
   return true;
 }
 
 void ArithDecoder::init(const uint8_t* code, uint32_t size, ByteStreamIn* rest_of_stream) {
   instream = nullptr;
-  next = code;
-  code_end = code + size;
   rest = rest_of_stream;
-  length = arith_max_length;
-  value = 0;
-  for (int i = 0; i < 4; i++) value = (value << 8) | (next != code_end ? *next++ : next_byte_after_memory());
+  st = {0, arith_max_length, code, code + size};
+  for (int i = 0; i < 4; i++) st.value = (st.value << 8) | next_byte(st);
 }
 
-uint32_t ArithDecoder::next_byte_after_memory() {
+uint32_t ArithDecoder::next_byte(State& s) {
+  if (s.next != s.code_end) return *s.next++;
   if (!instream) {
     if (!rest) throw byte_stream_end_of_data;
     // From now on the stream: the memory is used up.
     instream = rest;
-    next = code_end = nullptr;
     rest = nullptr;
+    s.next = s.code_end = nullptr;
   }
   return instream->get_byte();
+}
+
+ArithDecoder::State ArithDecoder::renormalise_slowly(State s) {
+  // A decoder without stream or memory (never initialised, or done) has no
+  // more code.
+  if (!instream && !s.next) throw byte_stream_end_of_data;
+  while (s.length < arith_min_length) {
+    s.value = (s.value << 8) | next_byte(s);
+    s.length <<= 8;
+  }
+  return s;
 }
 
 uint32_t ArithDecoder::read_int() {

@@ -16,8 +16,32 @@
 #include "compression/arithmodel.h"
 #include "las/bytestreamin.h"
 
+// The decode calls on a State the caller holds are always inlined: a call
+// that is not would take the state's address and move it out of registers.
+#if defined(__GNUC__)
+#define ARITH_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define ARITH_ALWAYS_INLINE inline
+#endif
+
 class ArithDecoder {
  public:
+  // The moving parts of a decoder: its interval and, for a code in memory,
+  // where the code goes on. A codec that makes many decode calls for one
+  // item takes a copy (state()), passes it to the calls below that take a
+  // State, and hands it back (set_state()) when it is done: held in local
+  // variables, the interval stays in registers, where the decoder's own
+  // fields would go through memory around every store the codec makes.
+  // Between state() and set_state() the decoder itself must not be used.
+  struct State {
+    uint32_t value;
+    uint32_t length;
+    // A code in memory: the bytes from next to code_end are still to come.
+    // Both null while the code comes from the stream.
+    const uint8_t* next;
+    const uint8_t* code_end;
+  };
+
   ArithDecoder() = default;
   ArithDecoder(const ArithDecoder&) = delete;
   ArithDecoder& operator=(const ArithDecoder&) = delete;
@@ -36,22 +60,31 @@ class ArithDecoder {
   // bytes.
   void init(const uint8_t* code, uint32_t size, ByteStreamIn* rest);
   // Whether the code ended exactly at the end of the memory given to init.
-  bool used_exactly_the_memory() const { return next != nullptr && next == code_end; }
+  bool used_exactly_the_memory() const { return st.next != nullptr && st.next == st.code_end; }
+
+  State state() const { return st; }
+  void set_state(const State& s) { st = s; }
 
   // The calls made for every coded value are defined below, inline: the
-  // item codecs make a dozen of them per point.
-  uint32_t decode_bit(BitModel& model);
-  uint32_t decode_symbol(SymbolModel& model);
+  // item codecs make a dozen of them per point. Each comes in two forms:
+  // on the decoder's own state, and on a State the caller holds.
+  uint32_t decode_bit(BitModel& model) { return on_own_state(&ArithDecoder::decode_bit, model); }
+  uint32_t decode_symbol(SymbolModel& model) { return on_own_state(&ArithDecoder::decode_symbol, model); }
   // A value of 1 to 32 bits coded by write_bits.
-  uint32_t read_bits(uint32_t bits);
-  uint16_t read_short();
+  uint32_t read_bits(uint32_t bits) { return on_own_state(&ArithDecoder::read_bits, bits); }
+  uint16_t read_short() { return on_own_state(&ArithDecoder::read_short); }
   uint32_t read_int();
   uint64_t read_int64();
+
+  uint32_t decode_bit(State& s, BitModel& model);
+  uint32_t decode_symbol(State& s, SymbolModel& model);
+  uint32_t read_bits(State& s, uint32_t bits);
+  uint16_t read_short(State& s);
 
   // Detaches the stream or the memory; reads nothing.
   void done() {
     instream = rest = nullptr;
-    next = code_end = nullptr;
+    st.next = st.code_end = nullptr;
   }
 
   // The attached stream, or null. Layered codecs read their layer sizes and
@@ -68,80 +101,73 @@ class ArithDecoder {
   void destroy_bit_model(BitModel* model);
 
  private:
-  void renorm_dec_interval();
-  // renorm_dec_interval() when the interval became too short.
-  void renormalise();
+  template <typename R, typename... Args, typename... Given>
+  R on_own_state(R (ArithDecoder::*call)(State&, Args...), Given&&... args) {
+    State s = st;
+    const R result = (this->*call)(s, static_cast<Given&&>(args)...);
+    st = s;
+    return result;
+  }
+
+  // Brings the interval back to at least arith_min_length.
+  void renormalise(State& s);
+  // The same when the code comes from the stream or the memory is nearly
+  // used up. Takes and gives the state by value: the caller's copy stays
+  // where it is.
+  State renormalise_slowly(State s);
+  // The next code byte, from the memory or the stream after it.
+  uint32_t next_byte(State& s);
 
   ByteStreamIn* instream = nullptr;
-  // Switches from the memory to the stream after it.
-  uint32_t next_byte_after_memory();
-
-  // A code in memory: the bytes from next to code_end are still to come.
-  const uint8_t* next = nullptr;
-  const uint8_t* code_end = nullptr;
   ByteStreamIn* rest = nullptr;
-  uint32_t value = 0;
-  uint32_t length = 0;
+  State st = {0, 0, nullptr, nullptr};
 };
 
-inline void ArithDecoder::renorm_dec_interval() {
-  if (next) {
-    do {
-      value = (value << 8) | (next != code_end ? *next++ : next_byte_after_memory());
-    } while ((length <<= 8) < arith_min_length);
-    return;
-  }
-  if (!instream) throw byte_stream_end_of_data;
-  do {
-    value = (value << 8) | instream->get_byte();
-  } while ((length <<= 8) < arith_min_length);
-}
-
-inline void ArithDecoder::renormalise() {
+ARITH_ALWAYS_INLINE void ArithDecoder::renormalise(State& s) {
   // From memory with four bytes at hand, shift in whole bytes until the
   // interval is at least 2^24 again, without branching on how many: as
   // many bytes as length has leading zero bytes (length is never 0).
-  if (code_end - next >= 4) {
-    const uint32_t shift = static_cast<uint32_t>(__builtin_clz(length)) & ~7u;
+  if (s.code_end - s.next >= 4) {
+    const uint32_t shift = static_cast<uint32_t>(__builtin_clz(s.length)) & ~7u;
     uint32_t ahead;
-    memcpy(&ahead, next, 4);
+    memcpy(&ahead, s.next, 4);
     const uint64_t bytes = __builtin_bswap32(ahead);
-    value = static_cast<uint32_t>((static_cast<uint64_t>(value) << shift) | (bytes >> (32 - shift)));
-    length = static_cast<uint32_t>(static_cast<uint64_t>(length) << shift);
-    next += shift >> 3;
+    s.value = static_cast<uint32_t>((static_cast<uint64_t>(s.value) << shift) | (bytes >> (32 - shift)));
+    s.length = static_cast<uint32_t>(static_cast<uint64_t>(s.length) << shift);
+    s.next += shift >> 3;
     return;
   }
-  if (length < arith_min_length) renorm_dec_interval();
+  if (s.length < arith_min_length) s = renormalise_slowly(s);
 }
 
-inline uint32_t ArithDecoder::decode_bit(BitModel& m) {
-  const uint32_t x = m.bit_0_prob * (length >> bit_model_length_shift);
+ARITH_ALWAYS_INLINE uint32_t ArithDecoder::decode_bit(State& s, BitModel& m) {
+  const uint32_t x = m.bit_0_prob * (s.length >> bit_model_length_shift);
   uint32_t sym;
-  if (value < x) {
+  if (s.value < x) {
     sym = 0;
-    length = x;
+    s.length = x;
     ++m.bit_0_count;
   } else {
     sym = 1;
-    value -= x;
-    length -= x;
+    s.value -= x;
+    s.length -= x;
   }
-  renormalise();
+  renormalise(s);
   if (--m.bits_until_update == 0) m.update();
   return sym;
 }
 
-inline uint32_t ArithDecoder::decode_symbol(SymbolModel& m) {
+ARITH_ALWAYS_INLINE uint32_t ArithDecoder::decode_symbol(State& s, SymbolModel& m) {
   assert(m.distribution);
   const uint32_t* const distribution = m.distribution;
-  uint32_t sym, x, y = length;
-  length >>= symbol_model_length_shift;
+  uint32_t sym, x, y = s.length;
+  const uint32_t length = s.length >> symbol_model_length_shift;
   // The symbol is the last one whose interval starts at or below the code
   // value: distribution[sym] x length <= value. The searches below keep a
   // symbol that starts there and halve the span above it without a branch
   // on the data, which the processor could not predict.
   if (m.decoder_table) {
-    const uint32_t dv = value / length;
+    const uint32_t dv = s.value / length;
     const uint32_t t = dv >> m.table_shift;
     // With value < length, t is at most table_size; a larger one can only
     // come from a corrupt code and would index past the table.
@@ -163,41 +189,46 @@ inline uint32_t ArithDecoder::decode_symbol(SymbolModel& m) {
     while (span > 1) {
       const uint32_t half = span >> 1;
       const uint32_t z = distribution[sym + half] * length;
-      const bool above = z <= value;
+      const bool above = z <= s.value;
       sym = above ? sym + half : sym;
       x = above ? z : x;
       span -= half;
     }
   }
   if (sym != m.last_symbol) y = distribution[sym + 1] * length;
-  value -= x;
-  length = y - x;
-  renormalise();
+  s.value -= x;
+  s.length = y - x;
+  renormalise(s);
   ++m.symbol_count[sym];
   if (--m.symbols_until_update == 0) m.update();
   return sym;
 }
 
-inline uint16_t ArithDecoder::read_short() {
-  const uint32_t sym = value / (length >>= 16);
-  value -= length * sym;
-  if (length < arith_min_length) renorm_dec_interval();
+ARITH_ALWAYS_INLINE uint16_t ArithDecoder::read_short(State& s) {
+  s.length >>= 16;
+  const uint32_t sym = s.value / s.length;
+  s.value -= s.length * sym;
+  renormalise(s);
   if (sym >= (1u << 16)) throw arith_corrupt_data;
   return static_cast<uint16_t>(sym);
 }
 
-inline uint32_t ArithDecoder::read_bits(uint32_t bits) {
+ARITH_ALWAYS_INLINE uint32_t ArithDecoder::read_bits(State& s, uint32_t bits) {
   assert(bits >= 1 && bits <= 32);
+  // Beyond 19 bits, the low 16 come first, on their own.
+  uint32_t lower = 0;
+  uint32_t lower_bits = 0;
   if (bits > 19) {
-    const uint32_t lower = read_short();
-    const uint32_t upper = read_bits(bits - 16);
-    return (upper << 16) | lower;
+    lower = read_short(s);
+    lower_bits = 16;
+    bits -= 16;
   }
-  const uint32_t sym = value / (length >>= bits);
-  value -= length * sym;
-  if (length < arith_min_length) renorm_dec_interval();
+  s.length >>= bits;
+  const uint32_t sym = s.value / s.length;
+  s.value -= s.length * sym;
+  renormalise(s);
   if (sym >= (1u << bits)) throw arith_corrupt_data;
-  return sym;
+  return (sym << lower_bits) | lower;
 }
 
 #endif

@@ -8,10 +8,14 @@ int SymbolModel::init() {
     last_symbol = symbols - 1;
     uint32_t words = 2 * symbols;
     if (!compress && symbols > symbol_model_table_threshold) {
-      // About one table entry per four symbols: the bisection after the
-      // look-up then spans only a few symbols.
+      // About four table entries per symbol: the symbol decoded is then
+      // mostly the only one starting in its bucket, and the search after
+      // the look-up has nothing left to do. At most 2^9 entries: the index
+      // value / (length >> 15) >> table_shift of a valid code can exceed
+      // 2^(15 - table_shift) by 63 >> table_shift, which must stay 0 for
+      // the index to stay inside the table.
       uint32_t table_bits = 3;
-      while (symbols > (1u << (table_bits + 2))) table_bits++;
+      while (symbols > (1u << (table_bits - 2)) && table_bits < 9) table_bits++;
       table_size = 1u << table_bits;
       table_shift = symbol_model_length_shift - table_bits;
       words += table_size + 2;

@@ -37,7 +37,14 @@ class IntegerCoder {
   void compress(int32_t pred, int32_t real, uint32_t context);
   // Decodes the value coded against pred in the given context. Throws what
   // the decoder throws.
-  int32_t decompress(int32_t pred, uint32_t context);
+  int32_t decompress(int32_t pred, uint32_t context) {
+    ArithDecoder::State s = dec->state();
+    const int32_t real = decompress(s, pred, context);
+    dec->set_state(s);
+    return real;
+  }
+  // The same on a decoder state the caller holds (ArithDecoder::state()).
+  int32_t decompress(ArithDecoder::State& s, int32_t pred, uint32_t context);
 
   // Magnitude class of the last corrector coded or decoded (0 to 32).
   uint32_t get_k() const { return k; }
@@ -47,7 +54,7 @@ class IntegerCoder {
                uint32_t range);
   void create_models(bool compress);
   void write_corrector(int32_t c, SymbolModel& k_model);
-  int32_t read_corrector(SymbolModel& k_model);
+  int32_t read_corrector(ArithDecoder::State& s, SymbolModel& k_model);
 
   ArithEncoder* enc = nullptr;
   ArithDecoder* dec = nullptr;
@@ -88,9 +95,9 @@ inline void IntegerCoder::compress(int32_t pred, int32_t real, uint32_t context)
   write_corrector(static_cast<int32_t>(c), *k_models[context]);
 }
 
-inline int32_t IntegerCoder::decompress(int32_t pred, uint32_t context) {
+ARITH_ALWAYS_INLINE int32_t IntegerCoder::decompress(ArithDecoder::State& s, int32_t pred, uint32_t context) {
   assert(context < contexts);
-  uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(read_corrector(*k_models[context]));
+  uint32_t real = static_cast<uint32_t>(pred) + static_cast<uint32_t>(read_corrector(s, *k_models[context]));
   if (static_cast<int32_t>(real) < 0) {
     real += corr_range;
   } else if (real >= corr_range) {
@@ -120,24 +127,22 @@ inline void IntegerCoder::write_corrector(int32_t c, SymbolModel& k_model) {
   // k = 32 is only c = -2^31, which the class alone tells.
 }
 
-inline int32_t IntegerCoder::read_corrector(SymbolModel& k_model) {
-  k = dec->decode_symbol(k_model);
-  if (k == 0) return static_cast<int32_t>(dec->decode_bit(*corrector_bit));
+ARITH_ALWAYS_INLINE int32_t IntegerCoder::read_corrector(ArithDecoder::State& s, SymbolModel& k_model) {
+  k = dec->decode_symbol(s, k_model);
+  if (k == 0) return static_cast<int32_t>(dec->decode_bit(s, *corrector_bit));
   if (k >= 32) return corr_min;
   uint32_t c;
   if (k <= bits_high) {
-    c = dec->decode_symbol(*corrector_models[k]);
+    c = dec->decode_symbol(s, *corrector_models[k]);
   } else {
     const uint32_t k1 = k - bits_high;
-    c = dec->decode_symbol(*corrector_models[k]);
-    c = (c << k1) | dec->read_bits(k1);
+    c = dec->decode_symbol(s, *corrector_models[k]);
+    c = (c << k1) | dec->read_bits(s, k1);
   }
-  if (c >= (1u << (k - 1))) {
-    c += 1;
-  } else {
-    c -= (1u << k) - 1;
-  }
-  return static_cast<int32_t>(c);
+  // [0, 2^(k-1)) maps back to [-(2^k - 1), -2^(k-1)], the rest to
+  // [2^(k-1) + 1, 2^k]; the sign follows no pattern, so no branch.
+  const uint32_t negative = 0u - static_cast<uint32_t>(c < (1u << (k - 1)));
+  return static_cast<int32_t>(c + 1 - ((1u << k) & negative));
 }
 
 #endif

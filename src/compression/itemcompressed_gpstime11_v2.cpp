@@ -180,13 +180,14 @@ bool LASreadItemCompressed_GPSTIME11_v2::init(const uint8_t* item, uint32_t& /*c
 }
 
 void LASreadItemCompressed_GPSTIME11_v2::read(uint8_t* item, uint32_t& /*context*/) {
+  ArithDecoder::State s = dec->state();
   for (int pass = 0;; pass++) {
     bool new_sequence = false;
     uint32_t switch_by = 0;
     if (last_gpstime_diff[last] == 0) {
-      const uint32_t multi = dec->decode_symbol(*m_gpstime_0diff);
+      const uint32_t multi = dec->decode_symbol(s, *m_gpstime_0diff);
       if (multi == 1) {
-        const int32_t diff = ic_gpstime.decompress(0, 0);
+        const int32_t diff = ic_gpstime.decompress(s, 0, 0);
         last_gpstime_diff[last] = diff;
         multi_extreme_counter[last] = 0;
         last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(diff));
@@ -196,27 +197,27 @@ void LASreadItemCompressed_GPSTIME11_v2::read(uint8_t* item, uint32_t& /*context
         switch_by = multi - 2;
       }
     } else {
-      const uint32_t multi = dec->decode_symbol(*m_gpstime_multi);
+      const uint32_t multi = dec->decode_symbol(s, *m_gpstime_multi);
       const int32_t last_diff = last_gpstime_diff[last];
       if (multi == 1) {
-        last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(ic_gpstime.decompress(last_diff, 1)));
+        last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(ic_gpstime.decompress(s, last_diff, 1)));
         multi_extreme_counter[last] = 0;
       } else if (multi < kMultiUnchanged) {
         int32_t diff;
         bool extreme = false;
         if (multi == 0) {
-          diff = ic_gpstime.decompress(0, 7);
+          diff = ic_gpstime.decompress(s, 0, 7);
           extreme = true;
         } else if (multi < kMulti) {
-          diff = ic_gpstime.decompress(i32_mul(static_cast<int32_t>(multi), last_diff), multi < 10 ? 2 : 3);
+          diff = ic_gpstime.decompress(s, i32_mul(static_cast<int32_t>(multi), last_diff), multi < 10 ? 2 : 3);
         } else if (multi == kMulti) {
-          diff = ic_gpstime.decompress(i32_mul(kMulti, last_diff), 4);
+          diff = ic_gpstime.decompress(s, i32_mul(kMulti, last_diff), 4);
           extreme = true;
         } else if (multi < kMulti - kMultiMinus) {
           const int32_t negative = static_cast<int32_t>(kMulti) - static_cast<int32_t>(multi);
-          diff = ic_gpstime.decompress(i32_mul(negative, last_diff), 5);
+          diff = ic_gpstime.decompress(s, i32_mul(negative, last_diff), 5);
         } else {
-          diff = ic_gpstime.decompress(i32_mul(kMultiMinus, last_diff), 6);
+          diff = ic_gpstime.decompress(s, i32_mul(kMultiMinus, last_diff), 6);
           extreme = true;
         }
         if (extreme && ++multi_extreme_counter[last] > 3) {
@@ -236,14 +237,16 @@ void LASreadItemCompressed_GPSTIME11_v2::read(uint8_t* item, uint32_t& /*context
       continue;
     }
     if (new_sequence) {
-      const uint32_t upper = static_cast<uint32_t>(ic_gpstime.decompress(upper_half(last_gpstime[last]), kContextUpperHalf));
-      const uint32_t lower = dec->read_int();
+      const uint32_t upper = static_cast<uint32_t>(ic_gpstime.decompress(s, upper_half(last_gpstime[last]), kContextUpperHalf));
+      const uint32_t low = dec->read_short(s);
+      const uint32_t lower = low | static_cast<uint32_t>(dec->read_short(s)) << 16;
       next = (next + 1) & 3;
       last = next;
       last_gpstime_diff[last] = 0;
       multi_extreme_counter[last] = 0;
       last_gpstime[last] = (static_cast<uint64_t>(upper) << 32) | lower;
     }
+    dec->set_state(s);
     store_u64(item, last_gpstime[last]);
     return;
   }

@@ -165,37 +165,38 @@ bool LASreadItemCompressed_POINT10_v2::init(const uint8_t* item, uint32_t& /*con
 }
 
 void LASreadItemCompressed_POINT10_v2::read(uint8_t* item, uint32_t& /*context*/) {
-  const uint32_t changed_values = dec->decode_symbol(*m_changed_values);
+  ArithDecoder::State s = dec->state();
+  const uint32_t changed_values = dec->decode_symbol(s, *m_changed_values);
   uint32_t r, n, m, l;
   if (changed_values) {
     // The returns byte comes first: the return position and the scan
     // direction of the new point select what follows.
     if (changed_values & 32) {
       last_item[kReturns] =
-          static_cast<uint8_t>(dec->decode_symbol(model_on_first_use(dec, m_bit_byte[last_item[kReturns]])));
+          static_cast<uint8_t>(dec->decode_symbol(s, model_on_first_use(dec, m_bit_byte[last_item[kReturns]])));
     }
     r = last_item[kReturns] & 7;
     n = (last_item[kReturns] >> 3) & 7;
     m = number_return_map[n][r];
     l = number_return_level[n][r];
     if (changed_values & 16) {
-      last_intensity[m] = static_cast<uint16_t>(ic_intensity.decompress(last_intensity[m], m < 3 ? m : 3));
+      last_intensity[m] = static_cast<uint16_t>(ic_intensity.decompress(s, last_intensity[m], m < 3 ? m : 3));
     }
     if (changed_values & 8) {
       last_item[kClassification] = static_cast<uint8_t>(
-          dec->decode_symbol(model_on_first_use(dec, m_classification[last_item[kClassification]])));
+          dec->decode_symbol(s, model_on_first_use(dec, m_classification[last_item[kClassification]])));
     }
     if (changed_values & 4) {
-      const int32_t diff = static_cast<int32_t>(dec->decode_symbol(*m_scan_angle_rank[(last_item[kReturns] >> 6) & 1]));
+      const int32_t diff = static_cast<int32_t>(dec->decode_symbol(s, *m_scan_angle_rank[(last_item[kReturns] >> 6) & 1]));
       last_item[kScanAngle] = u8_fold(diff + last_item[kScanAngle]);
     }
     if (changed_values & 2) {
       last_item[kUserData] =
-          static_cast<uint8_t>(dec->decode_symbol(model_on_first_use(dec, m_user_data[last_item[kUserData]])));
+          static_cast<uint8_t>(dec->decode_symbol(s, model_on_first_use(dec, m_user_data[last_item[kUserData]])));
     }
     if (changed_values & 1) {
       store_u16(last_item + kPointSource,
-                static_cast<uint16_t>(ic_point_source_ID.decompress(load_u16(last_item + kPointSource), 0)));
+                static_cast<uint16_t>(ic_point_source_ID.decompress(s, load_u16(last_item + kPointSource), 0)));
     }
   } else {
     r = last_item[kReturns] & 7;
@@ -207,19 +208,20 @@ void LASreadItemCompressed_POINT10_v2::read(uint8_t* item, uint32_t& /*context*/
   // position, which is what the writer compared against.
   store_u16(last_item + kIntensity, last_intensity[m]);
 
-  const int32_t dx = ic_dx.decompress(last_x_diff_median5[m].get(), n == 1);
+  const int32_t dx = ic_dx.decompress(s, last_x_diff_median5[m].get(), n == 1);
   store_i32(last_item + kX, i32_add(load_i32(last_item + kX), dx));
   last_x_diff_median5[m].add(dx);
 
   const uint32_t k_dx = ic_dx.get_k();
-  const int32_t dy = ic_dy.decompress(last_y_diff_median5[m].get(), (n == 1) + k_context(k_dx, 20));
+  const int32_t dy = ic_dy.decompress(s, last_y_diff_median5[m].get(), (n == 1) + k_context(k_dx, 20));
   store_i32(last_item + kY, i32_add(load_i32(last_item + kY), dy));
   last_y_diff_median5[m].add(dy);
 
   const uint32_t k_z = (ic_dx.get_k() + ic_dy.get_k()) / 2;
-  const int32_t z = ic_z.decompress(last_height[l], (n == 1) + k_context(k_z, 18));
+  const int32_t z = ic_z.decompress(s, last_height[l], (n == 1) + k_context(k_z, 18));
   store_i32(last_item + kZ, z);
   last_height[l] = z;
 
+  dec->set_state(s);
   memcpy(item, last_item, sizeof(last_item));
 }

@@ -89,12 +89,13 @@ bool LASreadItemCompressed_RGB12_v2::init(const uint8_t* item, uint32_t& /*conte
 }
 
 void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) {
+  ArithDecoder::State s = dec->state();
   const uint16_t* q = last_item;
-  const uint32_t sym = dec->decode_symbol(*m_byte_used);
+  const uint32_t sym = dec->decode_symbol(s, *m_byte_used);
   int32_t r_lo = lo(q[0]);
   int32_t r_hi = hi(q[0]);
-  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[0])) + lo(q[0]));
-  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[1])) + hi(q[0]));
+  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[0])) + lo(q[0]));
+  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[1])) + hi(q[0]));
   const uint16_t red = static_cast<uint16_t>((r_hi << 8) | r_lo);
   uint16_t green = red;
   uint16_t blue = red;
@@ -103,10 +104,10 @@ void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) 
     int32_t g_lo = lo(q[1]);
     int32_t b_lo = lo(q[2]);
     if (sym & 4) {
-      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[2])) + u8_clamp(diff + lo(q[1])));
+      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[2])) + u8_clamp(diff + lo(q[1])));
     }
     if (sym & 16) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[4]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[4]));
       diff = (diff + g_lo - lo(q[1])) / 2;
       b_lo = u8_fold(corr + u8_clamp(diff + lo(q[2])));
     }
@@ -114,16 +115,17 @@ void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) 
     int32_t g_hi = hi(q[1]);
     int32_t b_hi = hi(q[2]);
     if (sym & 8) {
-      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[3])) + u8_clamp(diff + hi(q[1])));
+      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[3])) + u8_clamp(diff + hi(q[1])));
     }
     if (sym & 32) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(*m_rgb_diff[5]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[5]));
       diff = (diff + g_hi - hi(q[1])) / 2;
       b_hi = u8_fold(corr + u8_clamp(diff + hi(q[2])));
     }
     green = static_cast<uint16_t>((g_hi << 8) | g_lo);
     blue = static_cast<uint16_t>((b_hi << 8) | b_lo);
   }
+  dec->set_state(s);
   last_item[0] = red;
   last_item[1] = green;
   last_item[2] = blue;

@@ -147,8 +147,10 @@ std::vector<Sequence> make_sequences() {
     seqs.push_back(std::move(s));
   }
   {  // One symbol only, then a switch: probabilities at their extremes.
-    Sequence s{"runs of one symbol", {0, {2, 256, 2048}}, {}, 0};
-    for (uint32_t m = 0; m < 3; m++) {
+    // The last symbol's runs keep the code value near the top of the
+    // interval, where the decoder's table index is largest.
+    Sequence s{"runs of one symbol", {0, {2, 17, 33, 256, 2048}}, {}, 0};
+    for (uint32_t m = 0; m < 5; m++) {
       const uint32_t n = s.set.symbol_sizes[m];
       for (int i = 0; i < 50000; i++) s.ops.push_back({OpKind::kSymbol, m, 0, n - 1});
       for (int i = 0; i < 50000; i++) s.ops.push_back({OpKind::kSymbol, m, 0, 0});
@@ -428,8 +430,8 @@ TEST(SymbolModel, AlphabetLimitsAndDecoderTables) {
   };
   const Case cases[] = {
       {1, false, -1, 0, 0},      {2049, false, -1, 0, 0},  {0, true, -1, 0, 0},
-      {2, false, 0, 0, 0},       {16, false, 0, 0, 0},     {17, false, 0, 8, 12},
-      {32, false, 0, 8, 12},     {33, false, 0, 16, 11},   {256, false, 0, 64, 9},
+      {2, false, 0, 0, 0},       {16, false, 0, 0, 0},     {17, false, 0, 128, 8},
+      {32, false, 0, 128, 8},    {33, false, 0, 256, 7},   {256, false, 0, 512, 6},
       {256, true, 0, 0, 0},      {2048, false, 0, 512, 6}, {2048, true, 0, 0, 0},
   };
   for (const Case& c : cases) {
