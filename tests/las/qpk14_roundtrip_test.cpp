@@ -6,11 +6,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "compression/qopack.h"
 #include "las/bytestreamin_array.h"
+#include "las/bytestreamout_array.h"
 #include "las/lasreader_las.h"
 #include "qpk14_fixture.h"
 
@@ -250,6 +252,56 @@ TEST(Qpk14RoundTrip, SelectiveReadingSkipsLayers) {
     delete in;
   }
   EXPECT_LT(taken[1], taken[0] * 3 / 4);
+}
+
+// LAS 1.4 outputs the writer refuses, each with its message, and nothing
+// written.
+TEST(Qpk14RoundTrip, RefusedOutputs) {
+  struct Case {
+    const char *name;
+    uint8_t format;
+    uint32_t compressor;
+    int32_t version;
+    std::vector<LASitem> items;  // a descriptor in the header, when given
+    const char *message;
+  } cases[] = {
+      {"the legacy chunked compressor",
+       6,
+       2,
+       0,
+       {},
+       "ERROR: point type 6 requires using \"native LAS 1.4 extension\" of Qopack\n"},
+      {"the pointwise compressor",
+       7,
+       1,
+       0,
+       {},
+       "ERROR: point type 7 requires using \"native LAS 1.4 extension\" of Qopack\n"},
+      {"codec version 3 asked for", 6, 3, 3, {}, "ERROR: version larger than 2 not supported (Qopack v3.4r3)\n"},
+      // Point type 9 with the legacy wave packet item, which has no layers.
+      {"a legacy item in a layered chunk",
+       9,
+       3,
+       0,
+       {{LASitem::POINT14, 30, 0}, {LASitem::WAVEPACKET13, 29, 0}},
+       "ERROR: point type 9 of size 59 not supported (with Qopack)\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    LASheader h;
+    qpk14::make_header(h, c.format, 0, 0);
+    if (!c.items.empty()) {
+      h.qopack = std::make_shared<Qopack>();
+      ASSERT_TRUE(h.qopack->setup(static_cast<uint16_t>(c.items.size()), c.items.data(), 0));
+    }
+    ByteStreamOutArrayLE out;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(writer.open(&out, &h, c.compressor, c.version, 50000));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(out.get_size(), 0);
+  }
 }
 
 // Real LAS 1.4 tiles of point types 6, 7 and 8 (some with extra bytes)
