@@ -133,8 +133,8 @@ bool LASlayersIn::load(ByteStreamIn* in) {
   for (uint32_t i = 0; i < num_layers; i++) {
     LASlayerIn& layer = layers[i];
     if (layer.present) {
-      (void)layer.stream.init(buffer + layer.offset, layer.size);
-      (void)layer.dec.init(&layer.stream);
+      // Decoded straight from the buffer: no call per code byte.
+      layer.dec.init(buffer + layer.offset, layer.size, nullptr);
     } else {
       // Attached to nothing: a decode from it ends in the end-of-data
       // exception instead of reading another chunk's bytes.

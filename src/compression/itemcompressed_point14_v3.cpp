@@ -554,10 +554,12 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
   uint8_t* q = ctx->last_item;
   const uint32_t lpr = last_return_class(q, ctx->last_gps_time_change);
   ArithDecoder* xy = &layers[kLayerChannelReturnsXY].dec;
-  const uint32_t changed_values = xy->decode_symbol(*ctx->m_changed_values[lpr]);
+  // The layer makes most of the calls of a point: its state in registers.
+  ArithDecoder::State sxy = xy->state();
+  const uint32_t changed_values = xy->decode_symbol(sxy, *ctx->m_changed_values[lpr]);
 
   if (changed_values & kChangedChannel) {
-    const uint32_t c = (current_context + xy->decode_symbol(*ctx->m_scanner_channel) + 1) & 3;
+    const uint32_t c = (current_context + xy->decode_symbol(sxy, *ctx->m_scanner_channel) + 1) & 3;
     if (!contexts[c] || contexts[c]->vacant) {
       uint8_t from[kRecordBytes];
       memcpy(from, ctx->last_item, kRecordBytes);
@@ -580,7 +582,7 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
   const uint32_t last_r = return_number(q);
   uint32_t n = last_n;
   if (changed_values & kChangedNumberOfReturns) {
-    n = xy->decode_symbol(layer_model(xy, ctx->m_number_of_returns[last_n], 16));
+    n = xy->decode_symbol(sxy, layer_model(xy, ctx->m_number_of_returns[last_n], 16));
   }
   uint32_t r;
   switch (changed_values & 3) {
@@ -595,9 +597,9 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
       break;
     default:
       if (gps_time_change) {
-        r = xy->decode_symbol(layer_model(xy, ctx->m_return_number[last_r], 16));
+        r = xy->decode_symbol(sxy, layer_model(xy, ctx->m_return_number[last_r], 16));
       } else {
-        r = (last_r + xy->decode_symbol(*ctx->m_return_number_gps_same) + 2) & 15;
+        r = (last_r + xy->decode_symbol(sxy, *ctx->m_return_number_gps_same) + 2) & 15;
       }
       break;
   }
@@ -609,13 +611,14 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
   const uint32_t median = (m << 1) | (gps_time_change ? 1 : 0);
   const uint32_t single = n == 1 ? 1 : 0;
 
-  const int32_t dX = ctx->ic_dX.decompress(ctx->last_X_diff_median5[median].get(), single);
+  const int32_t dX = ctx->ic_dX.decompress(sxy, ctx->last_X_diff_median5[median].get(), single);
   store_i32(q + kX, i32_add(load_i32(q + kX), dX));
   ctx->last_X_diff_median5[median].add(dX);
   const uint32_t k_dX = ctx->ic_dX.get_k();
-  const int32_t dY = ctx->ic_dY.decompress(ctx->last_Y_diff_median5[median].get(), single + k_context(k_dX, 20));
+  const int32_t dY = ctx->ic_dY.decompress(sxy, ctx->last_Y_diff_median5[median].get(), single + k_context(k_dX, 20));
   store_i32(q + kY, i32_add(load_i32(q + kY), dY));
   ctx->last_Y_diff_median5[median].add(dY);
+  xy->set_state(sxy);
 
   if (layers[kLayerZ].present) {
     const uint32_t k_Z = (ctx->ic_dX.get_k() + ctx->ic_dY.get_k()) / 2;
@@ -669,14 +672,15 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
 
 void LASreadItemCompressed_POINT14_v3::read_gps_time(Context& ctx) {
   ArithDecoder* d = &layers[kLayerGpsTime].dec;
+  ArithDecoder::State s = d->state();
   for (int pass = 0;; pass++) {
     const uint32_t L = ctx.last;
     uint32_t switch_by = 0;
     bool new_sequence = false;
     if (ctx.last_gpstime_diff[L] == 0) {
-      const uint32_t sym = d->decode_symbol(*ctx.m_gpstime_0diff);
+      const uint32_t sym = d->decode_symbol(s, *ctx.m_gpstime_0diff);
       if (sym == 0) {
-        const int32_t diff = ctx.ic_gpstime.decompress(0, 0);
+        const int32_t diff = ctx.ic_gpstime.decompress(s, 0, 0);
         ctx.last_gpstime_diff[L] = diff;
         ctx.multi_extreme_counter[L] = 0;
         ctx.last_gpstime[L] += static_cast<uint64_t>(static_cast<int64_t>(diff));
@@ -686,27 +690,27 @@ void LASreadItemCompressed_POINT14_v3::read_gps_time(Context& ctx) {
         switch_by = sym - kZeroDiffCodeFull;
       }
     } else {
-      const uint32_t sym = d->decode_symbol(*ctx.m_gpstime_multi);
+      const uint32_t sym = d->decode_symbol(s, *ctx.m_gpstime_multi);
       const int32_t last_diff = ctx.last_gpstime_diff[L];
       if (sym == 1) {
-        ctx.last_gpstime[L] += static_cast<uint64_t>(static_cast<int64_t>(ctx.ic_gpstime.decompress(last_diff, 1)));
+        ctx.last_gpstime[L] += static_cast<uint64_t>(static_cast<int64_t>(ctx.ic_gpstime.decompress(s, last_diff, 1)));
         ctx.multi_extreme_counter[L] = 0;
       } else if (sym < kMultiCodeFull) {
         int32_t diff;
         bool extreme = false;
         if (sym == 0) {
-          diff = ctx.ic_gpstime.decompress(0, 7);
+          diff = ctx.ic_gpstime.decompress(s, 0, 7);
           extreme = true;
         } else if (sym < kMulti) {
-          diff = ctx.ic_gpstime.decompress(i32_mul(static_cast<int32_t>(sym), last_diff), sym < 10 ? 2 : 3);
+          diff = ctx.ic_gpstime.decompress(s, i32_mul(static_cast<int32_t>(sym), last_diff), sym < 10 ? 2 : 3);
         } else if (sym == kMulti) {
-          diff = ctx.ic_gpstime.decompress(i32_mul(kMulti, last_diff), 4);
+          diff = ctx.ic_gpstime.decompress(s, i32_mul(kMulti, last_diff), 4);
           extreme = true;
         } else if (sym < kMulti - kMultiMinus) {
           const int32_t negative = static_cast<int32_t>(kMulti) - static_cast<int32_t>(sym);
-          diff = ctx.ic_gpstime.decompress(i32_mul(negative, last_diff), 5);
+          diff = ctx.ic_gpstime.decompress(s, i32_mul(negative, last_diff), 5);
         } else {
-          diff = ctx.ic_gpstime.decompress(i32_mul(kMultiMinus, last_diff), 6);
+          diff = ctx.ic_gpstime.decompress(s, i32_mul(kMultiMinus, last_diff), 6);
           extreme = true;
         }
         if (extreme && ++ctx.multi_extreme_counter[L] > 3) {
@@ -728,14 +732,16 @@ void LASreadItemCompressed_POINT14_v3::read_gps_time(Context& ctx) {
     }
     if (new_sequence) {
       const uint32_t upper = static_cast<uint32_t>(
-          ctx.ic_gpstime.decompress(static_cast<int32_t>(upper_half(ctx.last_gpstime[L])), kGpsContextUpperHalf));
-      const uint32_t lower = d->read_int();
+          ctx.ic_gpstime.decompress(s, static_cast<int32_t>(upper_half(ctx.last_gpstime[L])), kGpsContextUpperHalf));
+      const uint32_t low = d->read_short(s);
+      const uint32_t lower = low | static_cast<uint32_t>(d->read_short(s)) << 16;
       ctx.next = (ctx.next + 1) & 3;
       ctx.last = ctx.next;
       ctx.last_gpstime_diff[ctx.last] = 0;
       ctx.multi_extreme_counter[ctx.last] = 0;
       ctx.last_gpstime[ctx.last] = (static_cast<uint64_t>(upper) << 32) | lower;
     }
+    d->set_state(s);
     return;
   }
 }

@@ -66,11 +66,12 @@ uint32_t write_rgb_change(ArithEncoder* enc, LASrgbModels& models, const uint16_
 }
 
 void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t q[3], uint16_t rgb[3]) {
-  const uint32_t sym = dec->decode_symbol(*models.byte_used);
+  ArithDecoder::State s = dec->state();
+  const uint32_t sym = dec->decode_symbol(s, *models.byte_used);
   int32_t r_lo = lo(q[0]);
   int32_t r_hi = hi(q[0]);
-  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(*models.diff[0])) + lo(q[0]));
-  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(*models.diff[1])) + hi(q[0]));
+  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[0])) + lo(q[0]));
+  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[1])) + hi(q[0]));
   const uint16_t red = static_cast<uint16_t>((r_hi << 8) | r_lo);
   uint16_t green = red;
   uint16_t blue = red;
@@ -79,10 +80,10 @@ void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t q[3
     int32_t g_lo = lo(q[1]);
     int32_t b_lo = lo(q[2]);
     if (sym & 4) {
-      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(*models.diff[2])) + u8_clamp(diff + lo(q[1])));
+      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[2])) + u8_clamp(diff + lo(q[1])));
     }
     if (sym & 16) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(*models.diff[4]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *models.diff[4]));
       diff = (diff + g_lo - lo(q[1])) / 2;
       b_lo = u8_fold(corr + u8_clamp(diff + lo(q[2])));
     }
@@ -90,16 +91,17 @@ void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t q[3
     int32_t g_hi = hi(q[1]);
     int32_t b_hi = hi(q[2]);
     if (sym & 8) {
-      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(*models.diff[3])) + u8_clamp(diff + hi(q[1])));
+      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[3])) + u8_clamp(diff + hi(q[1])));
     }
     if (sym & 32) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(*models.diff[5]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *models.diff[5]));
       diff = (diff + g_hi - hi(q[1])) / 2;
       b_hi = u8_fold(corr + u8_clamp(diff + hi(q[2])));
     }
     green = static_cast<uint16_t>((g_hi << 8) | g_lo);
     blue = static_cast<uint16_t>((b_hi << 8) | b_lo);
   }
+  dec->set_state(s);
   rgb[0] = red;
   rgb[1] = green;
   rgb[2] = blue;
