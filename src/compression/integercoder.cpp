@@ -13,7 +13,7 @@ IntegerCoder::IntegerCoder(ArithDecoder* dec, uint32_t bits, uint32_t contexts, 
 
 IntegerCoder::IntegerCoder(ArithEncoder* enc, ArithDecoder* dec, uint32_t bits, uint32_t contexts,
                            uint32_t bits_high, uint32_t range)
-    : enc(enc), dec(dec), bits(bits), contexts(contexts), bits_high(bits_high), range(range) {
+    : enc(enc), dec(dec), contexts(contexts), bits_high(bits_high) {
   assert(contexts >= 1 && bits_high >= 1 && bits_high <= 11 && range != 1 && range <= 0x80000000u);
   if (range) {
     corr_range = range;

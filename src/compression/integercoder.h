@@ -58,10 +58,8 @@ class IntegerCoder {
 
   ArithEncoder* enc = nullptr;
   ArithDecoder* dec = nullptr;
-  uint32_t bits;
   uint32_t contexts;
   uint32_t bits_high;
-  uint32_t range;
   uint32_t corr_bits = 0;
   uint32_t corr_range = 0;
   int32_t corr_min = 0;

@@ -403,7 +403,13 @@ bool LASwriteItemCompressed_POINT14_v3::write(const uint8_t* item, uint32_t& con
     write_gps_time(*ctx, load_u64(p + kGpsTime));
   }
 
+  // An unchanged time stays as the reader has it: -0 after +0 is equal as
+  // a number and not coded, and must not reach a context that a new
+  // scanner channel starts from, whose next new sequence would then be
+  // predicted from another bit image than the reader's.
+  const uint64_t kept_time = load_u64(ctx->last_item + kGpsTime);
   memcpy(ctx->last_item, p, kRecordBytes);
+  if (!gps_time_change) store_u64(ctx->last_item + kGpsTime, kept_time);
   ctx->last_gps_time_change = gps_time_change;
   return true;
 }

@@ -458,6 +458,38 @@ TEST(Point14, GpsTimeMinusZeroAfterPlusZeroReadsAsPlusZero) {
   }
 }
 
+// A -0 time after +0 is not coded; when a new scanner channel's context
+// then starts from that point, writer and reader must start it from the
+// same time, or the next new sequence, predicted from it, comes back with
+// its sign flipped.
+TEST(Point14, MinusZeroTimeBeforeANewChannelKeepsTheLaterTimes) {
+  for (int version : {3, 4}) {
+    SCOPED_TRACE(version);
+    const Layout layout{6, 0, version};
+    Records r(layout.record_length());
+    const struct {
+      uint8_t channel;
+      double time;
+    } points[] = {{0, 0.0}, {0, -0.0}, {1, 5000.0}, {1, 5000.5}};
+    for (const auto& t : points) {
+      Point p;
+      p.channel = t.channel;
+      p.gps_time = t.time;
+      put_point14(r.add(), p);
+    }
+    ChunkWriter writer(layout);
+    const std::vector<uint8_t> chunk = writer.write(r);
+    ChunkReader reader(layout, kAllLayers);
+    Records decoded(r.record_length);
+    ASSERT_TRUE(reader.read(chunk, r.at(0), r.count(), decoded));
+    for (size_t i = 2; i < r.count(); i++) {
+      double t;
+      memcpy(&t, decoded.at(i) + layered::kGpsTime, 8);
+      EXPECT_EQ(t, points[i].time) << "point " << i;
+    }
+  }
+}
+
 // The reader keeps the legacy fields of the point in step with the coded
 // LAS 1.4 fields.
 TEST(Point14, LegacyFieldsOfDecodedPoints) {
