@@ -617,22 +617,9 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
   const uint32_t median = (m << 1) | (gps_time_change ? 1 : 0);
   const uint32_t single = n == 1 ? 1 : 0;
 
-  const int32_t dX = ctx->ic_dX.decompress(sxy, ctx->last_X_diff_median5[median].get(), single);
-  store_i32(q + kX, i32_add(load_i32(q + kX), dX));
-  ctx->last_X_diff_median5[median].add(dX);
-  const uint32_t k_dX = ctx->ic_dX.get_k();
-  const int32_t dY = ctx->ic_dY.decompress(sxy, ctx->last_Y_diff_median5[median].get(), single + k_context(k_dX, 20));
-  store_i32(q + kY, i32_add(load_i32(q + kY), dY));
-  ctx->last_Y_diff_median5[median].add(dY);
-  xy->set_state(sxy);
-
-  if (layers[kLayerZ].present) {
-    const uint32_t k_Z = (ctx->ic_dX.get_k() + ctx->ic_dY.get_k()) / 2;
-    const int32_t z = ctx->ic_Z.decompress(ctx->last_Z[l], single + k_context(k_Z, 18));
-    store_i32(q + kZ, z);
-    ctx->last_Z[l] = z;
-  }
-
+  // The layers that do not wait for the coordinates come first: each has
+  // its own code, and the processor works on them while the coordinate
+  // layer's longer chain of calls runs.
   if (layers[kLayerClassification].present) {
     ArithDecoder* d = &layers[kLayerClassification].dec;
     const uint32_t class_model = ((q[kClassification] & 31u) << 1) + (cpr == 3 ? 1 : 0);
@@ -670,6 +657,22 @@ void LASreadItemCompressed_POINT14_v3::read(uint8_t* item, uint32_t& context) {
   if (gps_time_change && layers[kLayerGpsTime].present) {
     read_gps_time(*ctx);
     store_u64(q + kGpsTime, ctx->last_gpstime[ctx->last]);
+  }
+
+  const int32_t dX = ctx->ic_dX.decompress(sxy, ctx->last_X_diff_median5[median].get(), single);
+  store_i32(q + kX, i32_add(load_i32(q + kX), dX));
+  ctx->last_X_diff_median5[median].add(dX);
+  const uint32_t k_dX = ctx->ic_dX.get_k();
+  const int32_t dY = ctx->ic_dY.decompress(sxy, ctx->last_Y_diff_median5[median].get(), single + k_context(k_dX, 20));
+  store_i32(q + kY, i32_add(load_i32(q + kY), dY));
+  ctx->last_Y_diff_median5[median].add(dY);
+  xy->set_state(sxy);
+
+  if (layers[kLayerZ].present) {
+    const uint32_t k_Z = (ctx->ic_dX.get_k() + ctx->ic_dY.get_k()) / 2;
+    const int32_t z = ctx->ic_Z.decompress(ctx->last_Z[l], single + k_context(k_Z, 18));
+    store_i32(q + kZ, z);
+    ctx->last_Z[l] = z;
   }
 
   reinterpret_cast<LASpointcore*>(item)->read_point14(q);
