@@ -10,92 +10,62 @@ namespace {
 inline int32_t lo(uint16_t v) { return v & 0xFF; }
 inline int32_t hi(uint16_t v) { return v >> 8; }
 
-// Bits 1..32: which of red lo/hi, green lo/hi, blue lo/hi differ from the
-// last colour; 64: the colour is not grey.
-uint32_t changed_bytes(const uint16_t c[3], const uint16_t last[3]) {
-  uint32_t sym = 0;
-  for (int i = 0; i < 3; i++) {
-    if (lo(last[i]) != lo(c[i])) sym |= 1u << (2 * i);
-    if (hi(last[i]) != hi(c[i])) sym |= 2u << (2 * i);
-  }
-  if (c[0] != c[1] || c[0] != c[2]) sym |= 64;
-  return sym;
+inline void load_rgb(const uint8_t* item, uint16_t rgb[3]) {
+  for (int i = 0; i < 3; i++) rgb[i] = load_u16(item + 2 * i);
 }
 
 }  // namespace
 
-LASwriteItemCompressed_RGB12_v2::LASwriteItemCompressed_RGB12_v2(ArithEncoder* enc)
-    : enc(enc), m_byte_used(enc->create_symbol_model(128)) {
-  for (auto& m : m_rgb_diff) m.reset(enc->create_symbol_model(256));
+LASrgbModels::~LASrgbModels() = default;
+
+void LASrgbModels::init() {
+  byte_used->init();
+  for (auto& m : diff) m->init();
 }
 
-LASwriteItemCompressed_RGB12_v2::~LASwriteItemCompressed_RGB12_v2() = default;
-
-bool LASwriteItemCompressed_RGB12_v2::init(const uint8_t* item, uint32_t& /*context*/) {
-  enc->init_symbol_model(*m_byte_used);
-  for (auto& m : m_rgb_diff) enc->init_symbol_model(*m);
-  for (int i = 0; i < 3; i++) last_item[i] = load_u16(item + 2 * i);
-  return true;
-}
-
-bool LASwriteItemCompressed_RGB12_v2::write(const uint8_t* item, uint32_t& /*context*/) {
-  const uint16_t c[3] = {load_u16(item), load_u16(item + 2), load_u16(item + 4)};
-  const uint16_t* q = last_item;
-  const uint32_t sym = changed_bytes(c, q);
-  enc->encode_symbol(*m_byte_used, sym);
+uint32_t write_rgb_change(ArithEncoder* enc, LASrgbModels& models, const uint16_t q[3], const uint16_t c[3]) {
+  // Bits 1..32: red lo/hi, green lo/hi, blue lo/hi differ from the last
+  // colour; 64: the colour is not grey.
+  uint32_t sym = 0;
+  for (int i = 0; i < 3; i++) {
+    if (lo(q[i]) != lo(c[i])) sym |= 1u << (2 * i);
+    if (hi(q[i]) != hi(c[i])) sym |= 2u << (2 * i);
+  }
+  if (c[0] != c[1] || c[0] != c[2]) sym |= 64;
+  enc->encode_symbol(*models.byte_used, sym);
   int32_t diff_l = 0;
   int32_t diff_h = 0;
   if (sym & 1) {
     diff_l = lo(c[0]) - lo(q[0]);
-    enc->encode_symbol(*m_rgb_diff[0], u8_fold(diff_l));
+    enc->encode_symbol(*models.diff[0], u8_fold(diff_l));
   }
   if (sym & 2) {
     diff_h = hi(c[0]) - hi(q[0]);
-    enc->encode_symbol(*m_rgb_diff[1], u8_fold(diff_h));
+    enc->encode_symbol(*models.diff[1], u8_fold(diff_h));
   }
   if (sym & 64) {
     // Green follows red's change, blue the mean of red's and green's.
-    if (sym & 4) {
-      enc->encode_symbol(*m_rgb_diff[2], u8_fold(lo(c[1]) - u8_clamp(diff_l + lo(q[1]))));
-    }
+    if (sym & 4) enc->encode_symbol(*models.diff[2], u8_fold(lo(c[1]) - u8_clamp(diff_l + lo(q[1]))));
     if (sym & 16) {
       diff_l = (diff_l + lo(c[1]) - lo(q[1])) / 2;
-      enc->encode_symbol(*m_rgb_diff[4], u8_fold(lo(c[2]) - u8_clamp(diff_l + lo(q[2]))));
+      enc->encode_symbol(*models.diff[4], u8_fold(lo(c[2]) - u8_clamp(diff_l + lo(q[2]))));
     }
-    if (sym & 8) {
-      enc->encode_symbol(*m_rgb_diff[3], u8_fold(hi(c[1]) - u8_clamp(diff_h + hi(q[1]))));
-    }
+    if (sym & 8) enc->encode_symbol(*models.diff[3], u8_fold(hi(c[1]) - u8_clamp(diff_h + hi(q[1]))));
     if (sym & 32) {
       diff_h = (diff_h + hi(c[1]) - hi(q[1])) / 2;
-      enc->encode_symbol(*m_rgb_diff[5], u8_fold(hi(c[2]) - u8_clamp(diff_h + hi(q[2]))));
+      enc->encode_symbol(*models.diff[5], u8_fold(hi(c[2]) - u8_clamp(diff_h + hi(q[2]))));
     }
   }
-  for (int i = 0; i < 3; i++) last_item[i] = c[i];
-  return true;
+  return sym;
 }
 
-LASreadItemCompressed_RGB12_v2::LASreadItemCompressed_RGB12_v2(ArithDecoder* dec)
-    : dec(dec), m_byte_used(dec->create_symbol_model(128)) {
-  for (auto& m : m_rgb_diff) m.reset(dec->create_symbol_model(256));
-}
-
-LASreadItemCompressed_RGB12_v2::~LASreadItemCompressed_RGB12_v2() = default;
-
-bool LASreadItemCompressed_RGB12_v2::init(const uint8_t* item, uint32_t& /*context*/) {
-  dec->init_symbol_model(*m_byte_used);
-  for (auto& m : m_rgb_diff) dec->init_symbol_model(*m);
-  for (int i = 0; i < 3; i++) last_item[i] = load_u16(item + 2 * i);
-  return true;
-}
-
-void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) {
+void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t q[3], uint16_t rgb[3]) {
   ArithDecoder::State s = dec->state();
-  const uint16_t* q = last_item;
-  const uint32_t sym = dec->decode_symbol(s, *m_byte_used);
+  const uint32_t sym = dec->decode_symbol(s, *models.byte_used);
   int32_t r_lo = lo(q[0]);
   int32_t r_hi = hi(q[0]);
-  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[0])) + lo(q[0]));
-  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[1])) + hi(q[0]));
+  if (sym & 1) r_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[0])) + lo(q[0]));
+  if (sym & 2) r_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[1])) + hi(q[0]));
   const uint16_t red = static_cast<uint16_t>((r_hi << 8) | r_lo);
   uint16_t green = red;
   uint16_t blue = red;
@@ -104,10 +74,10 @@ void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) 
     int32_t g_lo = lo(q[1]);
     int32_t b_lo = lo(q[2]);
     if (sym & 4) {
-      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[2])) + u8_clamp(diff + lo(q[1])));
+      g_lo = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[2])) + u8_clamp(diff + lo(q[1])));
     }
     if (sym & 16) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[4]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *models.diff[4]));
       diff = (diff + g_lo - lo(q[1])) / 2;
       b_lo = u8_fold(corr + u8_clamp(diff + lo(q[2])));
     }
@@ -115,10 +85,10 @@ void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) 
     int32_t g_hi = hi(q[1]);
     int32_t b_hi = hi(q[2]);
     if (sym & 8) {
-      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[3])) + u8_clamp(diff + hi(q[1])));
+      g_hi = u8_fold(static_cast<int32_t>(dec->decode_symbol(s, *models.diff[3])) + u8_clamp(diff + hi(q[1])));
     }
     if (sym & 32) {
-      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *m_rgb_diff[5]));
+      const int32_t corr = static_cast<int32_t>(dec->decode_symbol(s, *models.diff[5]));
       diff = (diff + g_hi - hi(q[1])) / 2;
       b_hi = u8_fold(corr + u8_clamp(diff + hi(q[2])));
     }
@@ -126,8 +96,44 @@ void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) 
     blue = static_cast<uint16_t>((b_hi << 8) | b_lo);
   }
   dec->set_state(s);
-  last_item[0] = red;
-  last_item[1] = green;
-  last_item[2] = blue;
-  for (int i = 0; i < 3; i++) store_u16(item + 2 * i, last_item[i]);
+  rgb[0] = red;
+  rgb[1] = green;
+  rgb[2] = blue;
+}
+
+LASwriteItemCompressed_RGB12_v2::LASwriteItemCompressed_RGB12_v2(ArithEncoder* enc) : enc(enc), models(enc) {}
+
+LASwriteItemCompressed_RGB12_v2::~LASwriteItemCompressed_RGB12_v2() = default;
+
+bool LASwriteItemCompressed_RGB12_v2::init(const uint8_t* item, uint32_t& /*context*/) {
+  models.init();
+  load_rgb(item, last_item);
+  return true;
+}
+
+bool LASwriteItemCompressed_RGB12_v2::write(const uint8_t* item, uint32_t& /*context*/) {
+  uint16_t c[3];
+  load_rgb(item, c);
+  write_rgb_change(enc, models, last_item, c);
+  for (int i = 0; i < 3; i++) last_item[i] = c[i];
+  return true;
+}
+
+LASreadItemCompressed_RGB12_v2::LASreadItemCompressed_RGB12_v2(ArithDecoder* dec) : dec(dec), models(dec) {}
+
+LASreadItemCompressed_RGB12_v2::~LASreadItemCompressed_RGB12_v2() = default;
+
+bool LASreadItemCompressed_RGB12_v2::init(const uint8_t* item, uint32_t& /*context*/) {
+  models.init();
+  load_rgb(item, last_item);
+  return true;
+}
+
+void LASreadItemCompressed_RGB12_v2::read(uint8_t* item, uint32_t& /*context*/) {
+  uint16_t c[3];
+  read_rgb_change(dec, models, last_item, c);
+  for (int i = 0; i < 3; i++) {
+    last_item[i] = c[i];
+    store_u16(item + 2 * i, c[i]);
+  }
 }

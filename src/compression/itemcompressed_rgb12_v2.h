@@ -14,6 +14,28 @@ class ArithDecoder;
 class ArithEncoder;
 class SymbolModel;
 
+// The colour models: the changed-bytes model and one model per byte
+// difference. The layered RGB14 and RGBNIR14 codecs keep one set per
+// scanner channel and code each colour as this codec does.
+struct LASrgbModels {
+  std::unique_ptr<SymbolModel> byte_used;  // 128 symbols
+  std::unique_ptr<SymbolModel> diff[6];    // 256 symbols each
+
+  template <typename Coder>
+  explicit LASrgbModels(Coder* coder) : byte_used(coder->create_symbol_model(128)) {
+    for (auto& m : diff) m.reset(coder->create_symbol_model(256));
+  }
+  ~LASrgbModels();
+  void init();
+};
+
+// Codes colour rgb (three u16) against the last colour; returns the
+// changed-bytes mask coded (0 when nothing changed and the colour is grey).
+uint32_t write_rgb_change(ArithEncoder* enc, LASrgbModels& models, const uint16_t last[3], const uint16_t rgb[3]);
+// Decodes a colour coded by write_rgb_change into rgb. Throws what the
+// decoder throws.
+void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t last[3], uint16_t rgb[3]);
+
 class LASwriteItemCompressed_RGB12_v2 : public LASwriteItemCompressed {
  public:
   explicit LASwriteItemCompressed_RGB12_v2(ArithEncoder* enc);
@@ -25,8 +47,7 @@ class LASwriteItemCompressed_RGB12_v2 : public LASwriteItemCompressed {
  private:
   ArithEncoder* enc;
   uint16_t last_item[3];
-  std::unique_ptr<SymbolModel> m_byte_used;
-  std::unique_ptr<SymbolModel> m_rgb_diff[6];
+  LASrgbModels models;
 };
 
 class LASreadItemCompressed_RGB12_v2 : public LASreadItemCompressed {
@@ -41,8 +62,7 @@ class LASreadItemCompressed_RGB12_v2 : public LASreadItemCompressed {
  private:
   ArithDecoder* dec;
   uint16_t last_item[3];
-  std::unique_ptr<SymbolModel> m_byte_used;
-  std::unique_ptr<SymbolModel> m_rgb_diff[6];
+  LASrgbModels models;
 };
 
 #endif

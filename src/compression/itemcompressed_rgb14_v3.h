@@ -15,32 +15,13 @@
 #include <memory>
 
 #include "compression/itemcompressed_layers.h"
+#include "compression/itemcompressed_rgb12_v2.h"
 #include "compression/lasreaditem.h"
 #include "compression/laswriteitem.h"
 
 class ArithDecoder;
 class ArithEncoder;
 class SymbolModel;
-
-// The colour models of one context: the changed-bytes model and one model per
-// byte difference.
-struct LASrgbModels {
-  std::unique_ptr<SymbolModel> byte_used;  // 128 symbols
-  std::unique_ptr<SymbolModel> diff[6];    // 256 symbols each
-
-  template <typename Coder>
-  explicit LASrgbModels(Coder* coder) : byte_used(coder->create_symbol_model(128)) {
-    for (auto& m : diff) m.reset(coder->create_symbol_model(256));
-  }
-  void init();
-};
-
-// Codes colour rgb (three u16) against the last colour; returns the
-// changed-bytes mask coded (0 when nothing changed and the colour is grey).
-uint32_t write_rgb_change(ArithEncoder* enc, LASrgbModels& models, const uint16_t last[3], const uint16_t rgb[3]);
-// Decodes a colour coded by write_rgb_change into rgb. Throws what the
-// decoder throws.
-void read_rgb_change(ArithDecoder* dec, LASrgbModels& models, const uint16_t last[3], uint16_t rgb[3]);
 
 class LASwriteItemCompressed_RGB14_v3 : public LASwriteItemCompressed {
  public:
