@@ -173,12 +173,10 @@ inline Records make_records(const LASheader& h, uint32_t count, Channels channel
     rec[kUserData] = static_cast<uint8_t>((pulse / 1000) % 3 == 0 ? rng() % 256 : 0);
     put<int16_t>(rec + kScanAngle, static_cast<int16_t>(-30000 + static_cast<int>((pulse * 37) % 60001)));
     put<uint16_t>(rec + kPointSource, source);
-    // From the 1000th pulse on, a stretch of times of +0 and -0 (of a
-    // single channel only: a new channel's context started from a point of
-    // time -0 decodes wrong times, a fault of the POINT14 codec reported to
-    // its owner).
+    // From the 1000th pulse on, a stretch of times of +0 and -0, after which
+    // a new channel's context may start from a point of time -0.
     double t = times[channel];
-    if (channels == Channels::one && pulse >= 1000 && pulse < 1030) t = (rng() % 2) ? 0.0 : -0.0;
+    if (pulse >= 1000 && pulse < 1030) t = (rng() % 2) ? 0.0 : -0.0;
     put<double>(rec + kGpsTime, t);
     size_t at = kPoint14Bytes;
     if (rgb) {
