@@ -159,7 +159,7 @@ ARITH_ALWAYS_INLINE uint32_t ArithDecoder::decode_bit(State& s, BitModel& m) {
 
 ARITH_ALWAYS_INLINE uint32_t ArithDecoder::decode_symbol(State& s, SymbolModel& m) {
   assert(m.distribution);
-  const uint32_t* const distribution = m.distribution;
+  const uint16_t* const distribution = m.distribution;
   uint32_t sym, x, y = s.length;
   const uint32_t length = s.length >> symbol_model_length_shift;
   // The symbol is the last one whose interval starts at or below the code

@@ -23,7 +23,7 @@ int SymbolModel::init() {
       table_size = 0;
       table_shift = 0;
     }
-    storage.reset(new uint32_t[words]());
+    storage.reset(new uint16_t[words]());
     distribution = storage.get();
     symbol_count = distribution + symbols;
     decoder_table = table_size ? symbol_count + symbols : nullptr;
@@ -41,7 +41,7 @@ void SymbolModel::update() {
   if (total_count > symbol_model_max_count) {
     total_count = 0;
     for (uint32_t k = 0; k < symbols; k++) {
-      symbol_count[k] = (symbol_count[k] + 1) >> 1;
+      symbol_count[k] = static_cast<uint16_t>((symbol_count[k] + 1) >> 1);
       total_count += symbol_count[k];
     }
   }
@@ -52,16 +52,16 @@ void SymbolModel::update() {
   if (decoder_table) {
     uint32_t t = 0;
     for (uint32_t k = 0; k < symbols; k++) {
-      distribution[k] = (scale * sum) >> 16;
+      distribution[k] = static_cast<uint16_t>((scale * sum) >> 16);
       sum += symbol_count[k];
       const uint32_t w = distribution[k] >> table_shift;
-      while (t < w) decoder_table[++t] = k - 1;
+      while (t < w) decoder_table[++t] = static_cast<uint16_t>(k - 1);
     }
     decoder_table[0] = 0;
-    while (t <= table_size) decoder_table[++t] = symbols - 1;
+    while (t <= table_size) decoder_table[++t] = static_cast<uint16_t>(symbols - 1);
   } else {
     for (uint32_t k = 0; k < symbols; k++) {
-      distribution[k] = (scale * sum) >> 16;
+      distribution[k] = static_cast<uint16_t>((scale * sum) >> 16);
       sum += symbol_count[k];
     }
   }

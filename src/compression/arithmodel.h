@@ -50,10 +50,13 @@ class SymbolModel {
   void update();
 
   // One block: distribution, then counts, then table_size + 2 table words.
-  std::unique_ptr<uint32_t[]> storage;
-  uint32_t* distribution = nullptr;
-  uint32_t* symbol_count = nullptr;
-  uint32_t* decoder_table = nullptr;
+  // 16-bit words: distribution values stay below 2^15, counts below
+  // 2^15 plus an update cycle (at most 8 x 2054) and symbols below 2^11,
+  // and the smaller models stay in the processor's nearest cache.
+  std::unique_ptr<uint16_t[]> storage;
+  uint16_t* distribution = nullptr;
+  uint16_t* symbol_count = nullptr;
+  uint16_t* decoder_table = nullptr;
   uint32_t total_count = 0;
   uint32_t update_cycle = 0;
   uint32_t symbols_until_update = 0;

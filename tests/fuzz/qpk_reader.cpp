@@ -38,9 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       delivered++;
     }
     // Seek to points read before, in an order that goes back and forth,
-    // and to points beyond.
-    const int64_t targets[] = {delivered / 2, 0, delivered - 1, delivered / 3, delivered, reader.npoints - 1,
-                               delivered / 2 + 1};
+    // and to points beyond. A 64-bit count of 2^63 or more reads as
+    // negative.
+    const int64_t last = reader.npoints > 0 ? reader.npoints - 1 : -1;
+    const int64_t targets[] = {delivered / 2, 0, delivered - 1, delivered / 3, delivered, last, delivered / 2 + 1};
     for (int64_t t : targets) {
       if (t < 0) continue;
       if (!reader.seek(t)) continue;
