@@ -120,22 +120,11 @@ void LASreadItemCompressed_BYTE14_v3::init_context(uint32_t k, const uint8_t* fr
   ctx.vacant = false;
 }
 
-bool LASreadItemCompressed_BYTE14_v3::chunk_sizes() {
-  ByteStreamIn* in = dec->get_instream();
-  if (in == nullptr) return false;
-  layers.read_sizes(in);
-  return true;
-}
+bool LASreadItemCompressed_BYTE14_v3::chunk_sizes() { return read_layer_sizes(dec, layers); }
 
 bool LASreadItemCompressed_BYTE14_v3::init(const uint8_t* item, uint32_t& context) {
-  ByteStreamIn* in = dec->get_instream();
-  if (in == nullptr || !layers.load(in)) return false;
-  for (auto& ctx : contexts) {
-    if (ctx) ctx->vacant = true;
-  }
-  current_context = context & 3;
-  init_context(current_context, item);
-  return true;
+  return start_layered_chunk(dec, layers, contexts, current_context, context, item,
+                             [this](uint32_t k, const uint8_t* from) { init_context(k, from); });
 }
 
 void LASreadItemCompressed_BYTE14_v3::read(uint8_t* item, uint32_t& context) {

@@ -121,6 +121,32 @@ class LASlayersIn {
   uint64_t buffer_size = 0;
 };
 
+// chunk_sizes of a layered reader: its layer sizes from the chunk's stream
+// (the outer decoder's). False without a stream; throws what it throws.
+inline bool read_layer_sizes(ArithDecoder* dec, LASlayersIn& layers) {
+  ByteStreamIn* in = dec->get_instream();
+  if (in == nullptr) return false;
+  layers.read_sizes(in);
+  return true;
+}
+
+// init of a layered reader with a context per scanner channel: loads the
+// requested layers, leaves every context vacant and starts the chunk's
+// first point's (init_context(k, item)). False when the layers cannot be
+// loaded.
+template <typename Context, typename InitContext>
+bool start_layered_chunk(ArithDecoder* dec, LASlayersIn& layers, std::unique_ptr<Context> (&contexts)[4],
+                         uint32_t& current, uint32_t context, const uint8_t* item, InitContext init_context) {
+  ByteStreamIn* in = dec->get_instream();
+  if (in == nullptr || !layers.load(in)) return false;
+  for (auto& ctx : contexts) {
+    if (ctx) ctx->vacant = true;
+  }
+  current = context & 3;
+  init_context(current, item);
+  return true;
+}
+
 // Helpers for the per-context models of the layered codecs, which exist
 // once for the encoder and once for the decoder.
 
