@@ -14,8 +14,6 @@
 // state.
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -25,11 +23,16 @@
 #include <string>
 #include <vector>
 
+#include "bench_tools.h"
 #include "compression/qopack.h"
 #include "las/lasreader_las.h"
 #include "las/laswriter_las.h"
 
 namespace {
+
+using bench_tools::cpu_timed;
+using bench_tools::file_bytes;
+using bench_tools::Random;
 
 // 10 million; QPK14_BENCH_POINTS sets another count (for a quick check that
 // the benchmark runs).
@@ -49,17 +52,6 @@ struct BenchFile {
 };
 
 std::vector<BenchFile> files;
-
-// xorshift: cheap, and the same points in every run.
-struct Random {
-  uint64_t s = 0x9E3779B97F4A7C15ull;
-  uint32_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 32);
-  }
-};
 
 // An airborne survey at 0.01 m with a two-channel scanner: the channels
 // alternate pulse by pulse in bursts, each sweeping its own scan lines;
@@ -152,25 +144,6 @@ bool write_survey(const BenchFile& f) {
     }
   }
   return writer.close() > 0;
-}
-
-double file_bytes(const std::string& name) {
-  struct stat s;
-  return stat(name.c_str(), &s) == 0 ? static_cast<double>(s.st_size) : 0.0;
-}
-
-double children_cpu_seconds() {
-  rusage u;
-  getrusage(RUSAGE_CHILDREN, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + 1e-6 * (u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-}
-
-// Runs a shell command and returns the CPU time its processes took, or -1.
-double cpu_timed(const std::string& command) {
-  const double before = children_cpu_seconds();
-  const int status = std::system(command.c_str());
-  const double seconds = children_cpu_seconds() - before;
-  return status == 0 ? seconds : -1.0;
 }
 
 // The size of xz -6 and the speed of gzip -d on the LAS file.

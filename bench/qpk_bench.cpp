@@ -13,7 +13,6 @@
 // decompression delivers more points per second than gzip -d.
 #include <benchmark/benchmark.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,11 +24,16 @@
 #include <string>
 #include <vector>
 
+#include "bench_tools.h"
 #include "compression/qopack.h"
 #include "las/lasreader_las.h"
 #include "las/laswriter_las.h"
 
 namespace {
+
+using bench_tools::file_bytes;
+using bench_tools::Random;
+using bench_tools::timed;
 
 constexpr uint32_t points_per_file = 10000000;
 
@@ -45,17 +49,6 @@ struct BenchFile {
 };
 
 std::vector<BenchFile> files;
-
-// xorshift: cheap, and the same points in every run.
-struct Random {
-  uint64_t s = 0x9E3779B97F4A7C15ull;
-  uint32_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 32);
-  }
-};
 
 // An airborne survey at 0.01 m: two flight lines flown side by side whose
 // pulses alternate in blocks, 400 pulses per scan line, one to four returns
@@ -129,19 +122,6 @@ bool write_survey(const BenchFile& f) {
     }
   }
   return writer.close() > 0;
-}
-
-double file_bytes(const std::string& name) {
-  struct stat s;
-  return stat(name.c_str(), &s) == 0 ? static_cast<double>(s.st_size) : 0.0;
-}
-
-// Runs a shell command and returns its wall time in seconds, or -1.
-double timed(const std::string& command) {
-  const auto start = std::chrono::steady_clock::now();
-  const int status = std::system(command.c_str());
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-  return status == 0 ? seconds.count() : -1.0;
 }
 
 // The sizes of xz -6, zstd -19 and gzip -6 and the speed of gzip -d.
