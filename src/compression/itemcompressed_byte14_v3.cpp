@@ -61,11 +61,8 @@ void LASwriteItemCompressed_BYTE14_v3::init_context(uint32_t k, const uint8_t* f
 
 bool LASwriteItemCompressed_BYTE14_v3::init(const uint8_t* item, uint32_t& context) {
   if (!layers.start()) return false;
-  for (auto& ctx : contexts) {
-    if (ctx) ctx->vacant = true;
-  }
-  current_context = context & 3;
-  init_context(current_context, item);
+  restart_contexts(contexts, current_context, context, item,
+                   [this](uint32_t k, const uint8_t* from) { init_context(k, from); });
   return true;
 }
 

@@ -130,20 +130,28 @@ inline bool read_layer_sizes(ArithDecoder* dec, LASlayersIn& layers) {
   return true;
 }
 
-// init of a layered reader with a context per scanner channel: loads the
-// requested layers, leaves every context vacant and starts the chunk's
-// first point's (init_context(k, item)). False when the layers cannot be
-// loaded.
+// The start of a chunk for a layered codec with a context per scanner
+// channel, writer or reader: every context vacant, the first point's
+// context started from it (init_context(k, item)).
 template <typename Context, typename InitContext>
-bool start_layered_chunk(ArithDecoder* dec, LASlayersIn& layers, std::unique_ptr<Context> (&contexts)[4],
-                         uint32_t& current, uint32_t context, const uint8_t* item, InitContext init_context) {
-  ByteStreamIn* in = dec->get_instream();
-  if (in == nullptr || !layers.load(in)) return false;
+void restart_contexts(std::unique_ptr<Context> (&contexts)[4], uint32_t& current, uint32_t context,
+                      const uint8_t* item, InitContext init_context) {
   for (auto& ctx : contexts) {
     if (ctx) ctx->vacant = true;
   }
   current = context & 3;
   init_context(current, item);
+}
+
+// init of a layered reader with a context per scanner channel: loads the
+// requested layers and restarts the contexts. False when the layers cannot
+// be loaded.
+template <typename Context, typename InitContext>
+bool start_layered_chunk(ArithDecoder* dec, LASlayersIn& layers, std::unique_ptr<Context> (&contexts)[4],
+                         uint32_t& current, uint32_t context, const uint8_t* item, InitContext init_context) {
+  ByteStreamIn* in = dec->get_instream();
+  if (in == nullptr || !layers.load(in)) return false;
+  restart_contexts(contexts, current, context, item, init_context);
   return true;
 }
 
